@@ -1,0 +1,8 @@
+#include "serverEntry.h"
+
+namespace {
+constexpr qint32 TftpPort = 69;
+}
+
+TServerEntry::TServerEntry()
+    : ServerPort(TftpPort) {}

@@ -1,0 +1,166 @@
+#include "Udp.h"
+
+#include "ApplicationException.h"
+#include "ERangeError.h"
+#include "EUdpException.h"
+#include "WinSockErrors.h"
+
+#include <QSocketNotifier>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+quint16 CheckedPort(qint32 port) {
+    if (port < 0 || port > 65535) {
+        throw ERangeError();
+    }
+    return quint16(port);
+}
+
+// The first IPv4 address the resolver lists for a host name or dotted-decimal text, in network
+// byte order.
+bool LookUpHost(const QString& address, in_addr& result) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(address.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found) {
+        return false;
+    }
+    result = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    freeaddrinfo(found);
+    return true;
+}
+
+} // namespace
+
+TUdp::TUdp(QObject* Owner)
+    : QObject(Owner) {}
+
+TUdp::~TUdp() {
+    Close();
+}
+
+void TUdp::Open() {
+    if (IsOpen()) {
+        return;
+    }
+    SocketHandle = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (SocketHandle < 0) {
+        SocketHandle = -1;
+        throw EUdpException("cannot create socket");
+    }
+    try {
+        Destination = sockaddr_in{};
+        Destination.sin_family = AF_INET;
+        Destination.sin_port = htons(CheckedPort(Port));
+        if (!LookUpHost(Address, Destination.sin_addr)) {
+            throw EUdpException("host lookup failure");
+        }
+        Notifier = new QSocketNotifier(SocketHandle, QSocketNotifier::Read, this);
+        if (!Notifier->isValid()) {
+            throw EUdpException("async select failure");
+        }
+        connect(Notifier, &QSocketNotifier::activated, this, &TUdp::NotifierActivated);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+bool TUdp::Close() {
+    if (!IsOpen()) {
+        return false;
+    }
+    if (Notifier) {
+        // The notifier may be the one whose signal is being handled right now.
+        Notifier->setEnabled(false);
+        Notifier->deleteLater();
+        Notifier = nullptr;
+    }
+    const bool closed = ::close(SocketHandle) == 0;
+    SocketHandle = -1;
+    return closed;
+}
+
+qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
+    if (!IsOpen()) {
+        throw EUdpException("ReceiveText - Socket Not Connected");
+    }
+    socklen_t fromLength = sizeof FromAddress;
+    // MSG_TRUNC makes the kernel report the datagram's real length, so a cut one is recognised.
+    const ssize_t received = recvfrom(SocketHandle, Buf, size_t(qMax(Size, 0)), MSG_TRUNC,
+                                      reinterpret_cast<sockaddr*>(&FromAddress), &fromLength);
+    Notifier->setEnabled(true);
+    if (received < 0 || received > Size) {
+        return -1;
+    }
+    if (received > 0) {
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &FromAddress.sin_addr, text, sizeof text);
+        PeerAddress = QString::fromLatin1(text);
+        PeerPort = ntohs(FromAddress.sin_port);
+    }
+    return qint32(received);
+}
+
+void TUdp::SendText(const char* Buf, qint32 Len) {
+    if (Len <= 0) {
+        return;
+    }
+    if (!IsOpen()) {
+        throw EUdpException("SendText - Socket Not Connected");
+    }
+    const ssize_t sent =
+        sendto(SocketHandle, Buf, size_t(Len), 0, reinterpret_cast<const sockaddr*>(&Destination),
+               sizeof Destination);
+    if (sent == Len && OnWrite) {
+        OnWrite(this);
+    }
+}
+
+void TUdp::SetRemotePort(qint32 NewPort) {
+    Destination.sin_port = htons(CheckedPort(NewPort));
+}
+
+QString TUdp::SocketErrorText(qint32 Code) {
+    return WinSock::ErrorText(Code);
+}
+
+void TUdp::WndProc(TMessage& Message) {
+    if (Message.Msg != WM_SOCKET_NOTIFY) {
+        Message.Result = 0;
+        return;
+    }
+    const quint16 error = quint16(Message.LParam >> 16);
+    if (error != 0) {
+        throw EUdpException(("WSAAsyncSelect - " + SocketErrorText(error)).toStdString());
+    }
+    if ((Message.LParam & 0xFFFF) == FD_READ && OnRead) {
+        OnRead(this);
+    }
+}
+
+void TUdp::NotifierActivated() {
+    // One notification per waiting datagram: ReceiveText arms the next one.
+    Notifier->setEnabled(false);
+    int error = 0;
+    socklen_t length = sizeof error;
+    getsockopt(SocketHandle, SOL_SOCKET, SO_ERROR, &error, &length);
+    if (error != 0) {
+        // Reading SO_ERROR consumed the error, and no receive may follow its notification, so
+        // re-arm here or datagrams arriving behind the error would never be reported.
+        Notifier->setEnabled(true);
+    }
+    TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle),
+                     MakeLParam(FD_READ, quint16(WinSock::FromErrno(error))), 0};
+    try {
+        WndProc(message);
+    } catch (...) {
+        HandleException();
+    }
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <netinet/in.h>
+
+class QSocketNotifier;
+
+using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+// A window message as the endpoint's notification procedure sees it.
+struct TMessage {
+    quint32 Msg = 0;
+    quint32 WParam = 0;
+    quint32 LParam = 0;
+    qint32 Result = 0;
+};
+
+// The message number and event code of a socket read notification.
+constexpr quint32 WM_SOCKET_NOTIFY = 1147;
+constexpr quint16 FD_READ = 1;
+
+constexpr quint32 MakeLParam(quint16 low, quint16 high) {
+    return quint32(high) << 16 | low;
+}
+
+// One IPv4 datagram socket aimed at one server. Arriving datagrams are reported through OnRead
+// on the thread that owns the endpoint, one notification per waiting datagram: after a
+// notification the next one comes only once ReceiveText has been called, and only if a datagram
+// is still waiting then.
+class TUdp : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TUdp(QObject* Owner = nullptr);
+    ~TUdp() override;
+
+    // Server host name or dotted-decimal address, and port; used by the next Open.
+    QString Address;
+    qint32 Port = 0;
+
+    // Sender of the last non-empty datagram received.
+    QString PeerAddress;
+    qint32 PeerPort = 0;
+
+    TNotifyEvent OnRead;
+    TNotifyEvent OnWrite;
+
+    // Creates the socket, resolves Address and registers for read notifications. Does nothing
+    // when already open. Raises EUdpException or ERangeError and leaves the endpoint closed.
+    void Open();
+    // True when an open socket was closed without error.
+    bool Close();
+    bool IsOpen() const { return SocketHandle >= 0; }
+
+    // One datagram into Buf: its length, 0 for an empty one, -1 for a failure, for nothing
+    // waiting and for a datagram longer than Size.
+    qint32 ReceiveText(char* Buf, qint32 Size);
+    void SendText(const char* Buf, qint32 Len);
+    void SetRemotePort(qint32 NewPort);
+
+    static QString SocketErrorText(qint32 Code);
+
+    // Handles one notification message; raises EUdpException when it carries an error.
+    virtual void WndProc(TMessage& Message);
+
+private:
+    void NotifierActivated();
+
+    int SocketHandle = -1;
+    QSocketNotifier* Notifier = nullptr;
+    sockaddr_in Destination{};
+    sockaddr_in FromAddress{};
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QListView;
+class TDebugLines;
+
+// The trace window: what the upload does, line by line, for diagnosis. It records only while
+// it is shown; closing it hides it and keeps its lines.
+class TDebugForm : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TDebugForm(QWidget* parent = nullptr);
+
+    void Append(const QString& Line);
+    const QStringList& Lines() const;
+
+    QListView* DebugListBox;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    TDebugLines* Model;
+    bool Placed = false;
+};
+
+// The program's one trace window; null until the application creates it.
+extern TDebugForm* DebugForm;
+
+// Appends a line to the trace window while it is shown, and does nothing otherwise.
+void DebugWrite(const QString& Text);

@@ -1,0 +1,26 @@
+#include "Application.h"
+
+#include "ApplicationException.h"
+#include "ExceptionBox.h"
+
+TApplication::TApplication(int& argc, char** argv)
+    : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Zanvel TFTP"));
+    setApplicationDisplayName(QStringLiteral("Zanvel TFTP"));
+    setApplicationVersion(QStringLiteral("1.02"));
+    SetExceptionDisplay(ShowException);
+}
+
+TApplication::~TApplication() {
+    SetExceptionDisplay(nullptr);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    // The last net: handlers catch their own exceptions, but none may end the program.
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        HandleException();
+        return false;
+    }
+}

@@ -1,0 +1,369 @@
+#include "ApplicationException.h"
+#include "ERangeError.h"
+#include "EUdpException.h"
+#include "LoopbackSocket.h"
+#include "Udp.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// An endpoint aimed at a loopback socket; its first send tells the socket which port to answer.
+struct Pair {
+    LoopbackSocket server;
+    TUdp udp;
+    quint16 udpPort = 0;
+
+    Pair() {
+        udp.Address = QStringLiteral("127.0.0.1");
+        udp.Port = server.port();
+        udp.Open();
+        udp.SendText("x", 1);
+        udpPort = server.receive()->port;
+    }
+    void toEndpoint(const QByteArray& bytes) { server.sendTo(udpPort, bytes); }
+};
+
+// Receives once, as soon as the endpoint reports a waiting datagram.
+qint32 ReceiveWhenNotified(TUdp& udp, char* buf, qint32 size) {
+    bool notified = false;
+    udp.OnRead = [&](QObject*) {
+        notified = true;
+    };
+    if (!QTest::qWaitFor([&] { return notified; })) {
+        return -2;
+    }
+    udp.OnRead = nullptr;
+    return udp.ReceiveText(buf, size);
+}
+
+QString MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+class CountingUdp : public TUdp {
+public:
+    int messages = 0;
+    bool raise = false;
+    void WndProc(TMessage& Message) override {
+        ++messages;
+        if (raise) {
+            throw EUdpException("raised in a handler");
+        }
+        TUdp::WndProc(Message);
+    }
+};
+
+} // namespace
+
+class TestUdp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void oneReadEventPerDatagram();
+    void noFurtherEventUntilReceive();
+    void receiveReportsLengthAndSender();
+    void truncatedDatagramFailsAndKeepsPeer();
+    void closedEndpointRaises();
+    void secondOpenChangesNothing();
+    void failedOpenLeavesEndpointClosed_data();
+    void failedOpenLeavesEndpointClosed();
+    void dottedAddressResolvesToThatAddress();
+    void remotePortLastsUntilClose();
+    void remotePortOutOfRange();
+    void onWriteOncePerCompleteSend();
+    void notificationWithErrorRaises();
+    void otherMessagesAreIgnored();
+    void exceptionFromNotificationReachesDisplay();
+    void closeReportsWhetherSocketWasOpen();
+};
+
+void TestUdp::oneReadEventPerDatagram() {
+    Pair p;
+    QList<QByteArray> seen;
+    p.udp.OnRead = [&](QObject* sender) {
+        QCOMPARE(sender, &p.udp);
+        char buf[16];
+        const int n = p.udp.ReceiveText(buf, sizeof buf);
+        seen.append(QByteArray(buf, qMax(n, 0)));
+    };
+    p.toEndpoint("one");
+    p.toEndpoint("two");
+    p.toEndpoint("three");
+    QTRY_COMPARE(seen.size(), 3);
+    QTest::qWait(50);
+    QCOMPARE(seen, (QList<QByteArray>{"one", "two", "three"}));
+}
+
+void TestUdp::noFurtherEventUntilReceive() {
+    Pair p;
+    int events = 0;
+    p.udp.OnRead = [&](QObject*) {
+        ++events;
+    };
+    p.toEndpoint("a");
+    p.toEndpoint("b");
+    QTRY_COMPARE(events, 1);
+    QTest::qWait(50);
+    QCOMPARE(events, 1);
+
+    char buf[4];
+    QCOMPARE(p.udp.ReceiveText(buf, sizeof buf), 1);
+    QTRY_COMPARE(events, 2);
+    QCOMPARE(p.udp.ReceiveText(buf, sizeof buf), 1);
+    QTest::qWait(50);
+    QCOMPARE(events, 2);
+    QCOMPARE(p.udp.ReceiveText(buf, sizeof buf), -1);
+
+    // An endpoint nobody listens to is told once and then stays quiet: no busy loop.
+    CountingUdp quiet;
+    quiet.Address = QStringLiteral("127.0.0.1");
+    quiet.Port = p.server.port();
+    quiet.Open();
+    quiet.SendText("x", 1);
+    const quint16 quietPort = p.server.receive()->port;
+    p.server.sendTo(quietPort, "1");
+    p.server.sendTo(quietPort, "2");
+    QTRY_COMPARE(quiet.messages, 1);
+    QTest::qWait(50);
+    QCOMPARE(quiet.messages, 1);
+}
+
+void TestUdp::receiveReportsLengthAndSender() {
+    Pair p;
+    char buf[16];
+    QCOMPARE(p.udp.ReceiveText(buf, sizeof buf), -1);
+    QCOMPARE(p.udp.PeerAddress, QString());
+    QCOMPARE(p.udp.PeerPort, 0);
+
+    p.toEndpoint("hello");
+    QCOMPARE(ReceiveWhenNotified(p.udp, buf, sizeof buf), 5);
+    QCOMPARE(QByteArray(buf, 5), QByteArray("hello"));
+    QCOMPARE(p.udp.PeerAddress, QStringLiteral("127.0.0.1"));
+    QCOMPARE(p.udp.PeerPort, p.server.port());
+
+    // An empty datagram, even from another sender, is received but names nobody.
+    LoopbackSocket other;
+    other.sendTo(p.udpPort, QByteArray());
+    QCOMPARE(ReceiveWhenNotified(p.udp, buf, sizeof buf), 0);
+    QCOMPARE(p.udp.PeerPort, p.server.port());
+
+    // Any sender is reported, not only the server.
+    other.sendTo(p.udpPort, "z");
+    QCOMPARE(ReceiveWhenNotified(p.udp, buf, sizeof buf), 1);
+    QCOMPARE(p.udp.PeerPort, other.port());
+}
+
+void TestUdp::truncatedDatagramFailsAndKeepsPeer() {
+    Pair p;
+    char buf[8] = {};
+    p.toEndpoint("ab");
+    QCOMPARE(ReceiveWhenNotified(p.udp, buf, sizeof buf), 2);
+
+    LoopbackSocket other;
+    other.sendTo(p.udpPort, "0123456789");
+    QCOMPARE(ReceiveWhenNotified(p.udp, buf, 4), -1);
+    QCOMPARE(QByteArray(buf, 4), QByteArray("0123"));
+    QCOMPARE(p.udp.PeerPort, p.server.port());
+    // The rest of the cut datagram is gone; the next receive sees the next datagram.
+    p.toEndpoint("next");
+    QCOMPARE(ReceiveWhenNotified(p.udp, buf, sizeof buf), 4);
+}
+
+void TestUdp::closedEndpointRaises() {
+    TUdp udp;
+    char buf[4];
+    QCOMPARE(MessageOf([&] { udp.ReceiveText(buf, sizeof buf); }),
+             QStringLiteral("ReceiveText - Socket Not Connected"));
+    QCOMPARE(MessageOf([&] { udp.SendText("abc", 3); }),
+             QStringLiteral("SendText - Socket Not Connected"));
+    int writes = 0;
+    udp.OnWrite = [&](QObject*) {
+        ++writes;
+    };
+    QCOMPARE(MessageOf([&] { udp.SendText("abc", 0); }), QString());
+    QCOMPARE(MessageOf([&] { udp.SendText("abc", -1); }), QString());
+    QCOMPARE(writes, 0);
+    QVERIFY(!udp.IsOpen());
+}
+
+void TestUdp::secondOpenChangesNothing() {
+    Pair p;
+    LoopbackSocket elsewhere;
+    p.udp.SetRemotePort(elsewhere.port());
+    p.udp.Address = QStringLiteral("no.such.host.invalid");
+    p.udp.Port = 1;
+    p.udp.Open();
+    p.udp.SendText("again", 5);
+    QCOMPARE(elsewhere.receive()->bytes, QByteArray("again"));
+}
+
+void TestUdp::failedOpenLeavesEndpointClosed_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown host") << "no.such.host.invalid" << 69 << "host lookup failure";
+    QTest::newRow("empty address") << "" << 69 << "host lookup failure";
+    QTest::newRow("port too large") << "127.0.0.1" << 65536 << "範囲チェックエラー";
+    QTest::newRow("negative port") << "127.0.0.1" << -1 << "範囲チェックエラー";
+}
+
+void TestUdp::failedOpenLeavesEndpointClosed() {
+    QFETCH(QString, address);
+    QFETCH(int, port);
+    QFETCH(QString, message);
+    LoopbackSocket server;
+    TUdp udp;
+    udp.Address = address;
+    udp.Port = port;
+    QCOMPARE(MessageOf([&] { udp.Open(); }), message);
+    QVERIFY(!udp.IsOpen());
+    QVERIFY(!udp.Close());
+
+    udp.Address = QStringLiteral("127.0.0.1");
+    udp.Port = server.port();
+    udp.Open();
+    QVERIFY(udp.IsOpen());
+    udp.SendText("ok", 2);
+    QCOMPARE(server.receive()->bytes, QByteArray("ok"));
+}
+
+void TestUdp::dottedAddressResolvesToThatAddress() {
+    LoopbackSocket second("127.0.0.2");
+    TUdp udp;
+    udp.Address = QStringLiteral("127.0.0.2");
+    udp.Port = second.port();
+    udp.Open();
+    udp.SendText("to .2", 5);
+    QCOMPARE(second.receive()->bytes, QByteArray("to .2"));
+    udp.Close();
+
+    LoopbackSocket local;
+    udp.Address = QStringLiteral("localhost");
+    udp.Port = local.port();
+    udp.Open();
+    udp.SendText("by name", 7);
+    QCOMPARE(local.receive()->bytes, QByteArray("by name"));
+
+    udp.Close();
+    udp.Port = 65535;
+    udp.Open();
+    QVERIFY(udp.IsOpen());
+}
+
+void TestUdp::remotePortLastsUntilClose() {
+    Pair p;
+    LoopbackSocket transfer;
+    p.udp.SetRemotePort(transfer.port());
+    p.udp.SendText("moved", 5);
+    QCOMPARE(transfer.receive()->bytes, QByteArray("moved"));
+
+    p.udp.Close();
+    p.udp.SetRemotePort(transfer.port()); // harmless while closed, and forgotten by Open
+    p.udp.Open();
+    p.udp.SendText("back", 4);
+    QCOMPARE(p.server.receive()->bytes, QByteArray("back"));
+}
+
+void TestUdp::remotePortOutOfRange() {
+    Pair p;
+    QCOMPARE(MessageOf([&] { p.udp.SetRemotePort(65536); }), QStringLiteral("範囲チェックエラー"));
+    QCOMPARE(MessageOf([&] { p.udp.SetRemotePort(-1); }), QStringLiteral("範囲チェックエラー"));
+    p.udp.SendText("same", 4);
+    QCOMPARE(p.server.receive()->bytes, QByteArray("same"));
+    try {
+        p.udp.SetRemotePort(70000);
+        QFAIL("no range error");
+    } catch (const ERangeError&) {
+    }
+}
+
+void TestUdp::onWriteOncePerCompleteSend() {
+    Pair p;
+    QList<QObject*> writes;
+    p.udp.OnWrite = [&](QObject* sender) {
+        writes.append(sender);
+    };
+    p.udp.SendText("abc", 3);
+    p.udp.SendText("abcd", 2);
+    QCOMPARE(writes, (QList<QObject*>{&p.udp, &p.udp}));
+    QCOMPARE(p.server.receive()->bytes, QByteArray("abc"));
+    QCOMPARE(p.server.receive()->bytes, QByteArray("ab"));
+
+    // A datagram the network refuses is not complete: no event.
+    QByteArray tooLarge(70000, 'x');
+    p.udp.SendText(tooLarge.constData(), qint32(tooLarge.size()));
+    QCOMPARE(writes.size(), 2);
+}
+
+void TestUdp::notificationWithErrorRaises() {
+    TUdp udp;
+    int reads = 0;
+    udp.OnRead = [&](QObject*) {
+        ++reads;
+    };
+    TMessage m{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 10050), 0};
+    QCOMPARE(MessageOf([&] { udp.WndProc(m); }),
+             QStringLiteral("WSAAsyncSelect - Network is down"));
+    TMessage unknown{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 12345), 0};
+    QCOMPARE(MessageOf([&] { udp.WndProc(unknown); }),
+             QStringLiteral("WSAAsyncSelect - Not a WinSock error"));
+    QCOMPARE(reads, 0);
+
+    TMessage read{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 0), 0};
+    udp.WndProc(read);
+    QCOMPARE(reads, 1);
+}
+
+void TestUdp::otherMessagesAreIgnored() {
+    TUdp udp;
+    int reads = 0;
+    udp.OnRead = [&](QObject*) {
+        ++reads;
+    };
+    TMessage write{WM_SOCKET_NOTIFY, 0, MakeLParam(2, 0), 0};
+    udp.WndProc(write);
+    TMessage other{WM_SOCKET_NOTIFY + 1, 0, MakeLParam(FD_READ, 0), 7};
+    udp.WndProc(other);
+    QCOMPARE(other.Result, 0);
+    QCOMPARE(reads, 0);
+
+    // Without a handler a read notification is simply dropped.
+    TUdp silent;
+    TMessage read{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 0), 0};
+    silent.WndProc(read);
+}
+
+void TestUdp::exceptionFromNotificationReachesDisplay() {
+    QStringList shown;
+    SetExceptionDisplay(
+        [&](const std::exception& e) { shown.append(QString::fromUtf8(e.what())); });
+    {
+        LoopbackSocket server;
+        CountingUdp udp;
+        udp.raise = true;
+        udp.Address = QStringLiteral("127.0.0.1");
+        udp.Port = server.port();
+        udp.Open();
+        udp.SendText("x", 1);
+        server.sendTo(server.receive()->port, "boom");
+        QTRY_COMPARE(shown, QStringList{"raised in a handler"});
+    }
+    SetExceptionDisplay(nullptr);
+}
+
+void TestUdp::closeReportsWhetherSocketWasOpen() {
+    Pair p;
+    QVERIFY(p.udp.Close());
+    QVERIFY(!p.udp.IsOpen());
+    QVERIFY(!p.udp.Close());
+}
+
+QTEST_GUILESS_MAIN(TestUdp)
+#include "tst_udp.moc"

@@ -1,0 +1,90 @@
+#include "Application.h"
+#include "ApplicationException.h"
+#include "EUdpException.h"
+#include "ExceptionBox.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+class Throwing : public QObject {
+public:
+    bool event(QEvent*) override { throw EUdpException("thrown by an event"); }
+};
+
+} // namespace
+
+class TestExceptionBox : public QObject {
+    Q_OBJECT
+
+private slots:
+    void contentNamesApplicationAndMessage();
+    void boxIsModalErrorWithOk();
+    void unknownExceptionsAreShownToo();
+    void applicationCatchesWhatHandlersLetThrough();
+};
+
+void TestExceptionBox::contentNamesApplicationAndMessage() {
+    const ExceptionBoxContent c = ExceptionBoxFor(std::runtime_error("範囲チェックエラー"));
+    QCOMPARE(c.Title, QStringLiteral("Zanvel TFTP"));
+    QCOMPARE(c.Text, QStringLiteral("範囲チェックエラー"));
+}
+
+void TestExceptionBox::boxIsModalErrorWithOk() {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        buttons = box->standardButtons();
+        format = box->textFormat();
+        box->button(QMessageBox::Ok)->click();
+    });
+    ShowException(EUdpException("<b>host lookup failure</b>"));
+    QCOMPARE(title, QStringLiteral("Zanvel TFTP"));
+    QCOMPARE(text, QStringLiteral("<b>host lookup failure</b>"));
+    QCOMPARE(icon, QMessageBox::Critical);
+    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(format, Qt::PlainText);
+}
+
+void TestExceptionBox::unknownExceptionsAreShownToo() {
+    QStringList shown;
+    SetExceptionDisplay(
+        [&](const std::exception& e) { shown.append(QString::fromUtf8(e.what())); });
+    try {
+        throw 42;
+    } catch (...) {
+        HandleException();
+    }
+    Guarded([] { throw EUdpException("guarded"); })();
+    SetExceptionDisplay(ShowException);
+    QCOMPARE(shown, (QStringList{"Unknown exception", "guarded"}));
+}
+
+void TestExceptionBox::applicationCatchesWhatHandlersLetThrough() {
+    QStringList shown;
+    SetExceptionDisplay(
+        [&](const std::exception& e) { shown.append(QString::fromUtf8(e.what())); });
+    Throwing receiver;
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&receiver, &event);
+    SetExceptionDisplay(ShowException);
+    QCOMPARE(shown, QStringList{"thrown by an event"});
+}
+
+int main(int argc, char** argv) {
+    TApplication app(argc, argv);
+    TestExceptionBox test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_exceptionbox.moc"
