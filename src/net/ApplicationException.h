@@ -17,9 +17,9 @@ void HandleException() noexcept;
 // Wraps an event handler so that an exception leaving it reaches the display instead of the
 // event loop, which cannot carry exceptions.
 template <typename Handler> auto Guarded(Handler handler) {
-    return [handler = std::move(handler)](auto&&... args) {
+    return [handler = std::move(handler)]() {
         try {
-            handler(std::forward<decltype(args)>(args)...);
+            handler();
         } catch (...) {
             HandleException();
         }

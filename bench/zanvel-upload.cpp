@@ -1,0 +1,62 @@
+// zanvel-upload HOST PORT LOCAL REMOTE [--trace]
+//
+// Runs one upload through the progress dialog without a display and reports how it ended and how
+// fast it went. Exit status 0 for a completed upload, 1 otherwise, 2 for bad arguments.
+
+#include "Application.h"
+#include "TransferResult.h"
+#include "UProgressForm.h"
+#include "debug.h"
+#include "serverEntry.h"
+
+#include <QAbstractItemModel>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QListView>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    TApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool trace = args.removeAll(QStringLiteral("--trace")) > 0;
+    bool portOk = false;
+    const int port = args.size() == 4 ? args[1].toInt(&portOk) : 0;
+    if (!portOk) {
+        std::fprintf(stderr, "usage: zanvel-upload HOST PORT LOCAL REMOTE [--trace]\n");
+        return 2;
+    }
+
+    TDebugForm debugForm;
+    if (trace) {
+        DebugForm = &debugForm;
+        debugForm.show();
+        QObject::connect(debugForm.DebugListBox->model(), &QAbstractItemModel::rowsInserted,
+                         [&](const QModelIndex&, int first, int last) {
+                             for (int row = first; row <= last; ++row) {
+                                 std::printf("%s\n", qPrintable(debugForm.Lines().at(row)));
+                             }
+                         });
+    }
+
+    TServerEntry entry;
+    entry.ServerAddress = args[0];
+    entry.ServerPort = port;
+    entry.LocalFile = args[2];
+    entry.RemoteFile = args[3];
+    TProgressForm form;
+    form.Entry = &entry;
+
+    QElapsedTimer clock;
+    clock.start();
+    const int result = form.exec();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    DebugForm = nullptr;
+
+    const double mebibytes = double(QFileInfo(entry.LocalFile).size()) / (1024.0 * 1024.0);
+    std::printf("result: %s %d\n", qPrintable(TransferResultName(result)), result);
+    std::printf("elapsed: %.3f s, %.2f MiB/s\n", seconds, seconds > 0 ? mebibytes / seconds : 0.0);
+    return result == trCompleted ? 0 : 1;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// How one upload ended; the progress dialog's modal result. 1 and 2 coincide with the dialog
+// results for OK and Cancel.
+enum TransferResult {
+    trCompleted = 1,
+    trAborted = 2,
+    trBadPacket = 100,
+    trFileOpenError = 101,
+    trSocketCreateError = 102,
+    trHostNotFound = 103,
+    trSocketError = 104,
+    trTimeout = 105,
+};
+
+// The result's name as written in the code, such as "trCompleted"; "unknown" for other values.
+QString TransferResultName(int result);

@@ -1,0 +1,106 @@
+#include "ScriptedTftpServer.h"
+
+#include "LoopbackSocket.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+quint16 ScriptedTftpServer::Datagram::opcode() const {
+    return bytes.size() < 2 ? 0 : quint16(quint8(bytes[0]) << 8 | quint8(bytes[1]));
+}
+
+quint16 ScriptedTftpServer::Datagram::number() const {
+    return bytes.size() < 4 ? 0 : quint16(quint8(bytes[2]) << 8 | quint8(bytes[3]));
+}
+
+ScriptedTftpServer::ScriptedTftpServer()
+    : request(std::make_unique<LoopbackSocket>())
+    , transfer(std::make_unique<LoopbackSocket>())
+    , requestNotifier(new QSocketNotifier(request->handle(), QSocketNotifier::Read, this))
+    , transferNotifier(new QSocketNotifier(transfer->handle(), QSocketNotifier::Read, this)) {
+    script = [this](const Datagram& d) {
+        acknowledgeNormally(d);
+    };
+    connect(requestNotifier, &QSocketNotifier::activated, this,
+            [this] { readFrom(*request, false); });
+    connect(transferNotifier, &QSocketNotifier::activated, this,
+            [this] { readFrom(*transfer, true); });
+    clock.start();
+}
+
+ScriptedTftpServer::~ScriptedTftpServer() = default;
+
+quint16 ScriptedTftpServer::port() const {
+    return request->port();
+}
+
+quint16 ScriptedTftpServer::transferPort() const {
+    return transfer->port();
+}
+
+void ScriptedTftpServer::readFrom(LoopbackSocket& socket, bool isTransfer) {
+    const auto datagram = socket.receive(0);
+    if (!datagram) {
+        return;
+    }
+    clientPort = datagram->port;
+    received.append({datagram->bytes, datagram->port, isTransfer, clock.elapsed()});
+    const Datagram last = received.last();
+    script(last);
+    emit datagramReceived();
+}
+
+void ScriptedTftpServer::acknowledgeNormally(const Datagram& d) {
+    if (d.opcode() == 2) {
+        answer(ack(0));
+    } else if (d.opcode() == 3) {
+        answer(ack(d.number()));
+    }
+}
+
+void ScriptedTftpServer::answer(const QByteArray& bytes, int delayMs) {
+    const quint16 to = clientPort;
+    if (delayMs <= 0) {
+        transfer->sendTo(to, bytes);
+        return;
+    }
+    QTimer::singleShot(delayMs, this, [this, to, bytes] { transfer->sendTo(to, bytes); });
+}
+
+void ScriptedTftpServer::sendFromRequestPort(quint16 to, const QByteArray& bytes) {
+    request->sendTo(to, bytes);
+}
+
+QByteArray ScriptedTftpServer::ack(quint16 block) {
+    return QByteArray("\0\4", 2) + char(block >> 8) + char(block & 0xFF);
+}
+
+QByteArray ScriptedTftpServer::error(quint16 code, const QByteArray& message) {
+    return QByteArray("\0\5", 2) + char(code >> 8) + char(code & 0xFF) + message + '\0';
+}
+
+QByteArray ScriptedTftpServer::file() const {
+    QByteArray data;
+    quint16 expected = 1;
+    for (const Datagram& d : received) {
+        if (d.opcode() == 3 && d.number() == expected) {
+            data += d.bytes.mid(4);
+            ++expected;
+        }
+    }
+    return data;
+}
+
+QList<quint16> ScriptedTftpServer::dataBlocks() const {
+    QList<quint16> blocks;
+    for (const Datagram& d : received) {
+        if (d.opcode() == 3) {
+            blocks.append(d.number());
+        }
+    }
+    return blocks;
+}
+
+qint64 ScriptedTftpServer::lastAtMs() const {
+    return received.isEmpty() ? 0 : received.last().atMs;
+}

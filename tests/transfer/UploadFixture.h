@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ScriptedTftpServer.h"
+#include "UProgressForm.h"
+#include "debug.h"
+#include "serverEntry.h"
+
+#include <QTemporaryDir>
+
+// One progress dialog aimed at a scripted server, with the trace window shown so that every
+// trace line is kept.
+struct UploadFixture {
+    UploadFixture();
+    ~UploadFixture();
+
+    void setFile(const QByteArray& content);
+    // Runs one upload as the main window does; gives up with -1 after a generous time.
+    int run();
+    QStringList trace() const { return debug.Lines(); }
+
+    QTemporaryDir dir;
+    ScriptedTftpServer server;
+    TServerEntry entry;
+    TDebugForm debug;
+    TProgressForm form;
+};
+
+QByteArray PatternBytes(qsizetype size);

@@ -1,0 +1,354 @@
+#include "LoopbackSocket.h"
+#include "Udp.h"
+#include "UploadFixture.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using Datagram = ScriptedTftpServer::Datagram;
+
+namespace {
+
+bool IsData(const Datagram& d, quint16 block) {
+    return d.opcode() == 3 && d.number() == block;
+}
+
+} // namespace
+
+class TestProgressForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void oneByteFileExchange();
+    void blockBoundaries_data();
+    void blockBoundaries();
+    void traceOfTwoBlockUpload();
+    void unusableLocalFile_data();
+    void unusableLocalFile();
+    void progressEvery32Blocks();
+    void dataFollowsServerTransferPort();
+    void repeatedAckResendsAtOnce();
+    void ackZeroAgainMovesDestination();
+    void errorPackets_data();
+    void errorPackets();
+    void silentServerTimesOut();
+    void hostNotFoundThenGoodUpload();
+    void abortStopsEverything();
+    void escapeAborts();
+    void strayDatagramsDoNotStallRetransmission();
+    void entriesTheRequestCannotCarry();
+};
+
+void TestProgressForm::oneByteFileExchange() {
+    UploadFixture f;
+    f.entry.RemoteFile = QStringLiteral("abc");
+    f.setFile("\x5A");
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.received.size(), 2);
+    QCOMPARE(f.server.received[0].bytes, QByteArray::fromHex("0002616263006F6374657400"));
+    QVERIFY(!f.server.received[0].toTransferPort);
+    QCOMPARE(f.server.received[1].bytes, QByteArray::fromHex("000300015A"));
+    QVERIFY(f.server.received[1].toTransferPort);
+    QVERIFY(!f.form.isVisible());
+    QCOMPARE(f.form.ProgressBar1->value(), 100);
+}
+
+void TestProgressForm::blockBoundaries_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QList<quint16>>("blocks");
+    QTest::addColumn<int>("lastLength");
+    QTest::newRow("511") << 511 << QList<quint16>{1} << 515;
+    QTest::newRow("512") << 512 << QList<quint16>{1, 2} << 4;
+    QTest::newRow("1024") << 1024 << QList<quint16>{1, 2, 3} << 4;
+    QTest::newRow("1025") << 1025 << QList<quint16>{1, 2, 3} << 5;
+}
+
+void TestProgressForm::blockBoundaries() {
+    QFETCH(int, size);
+    QFETCH(QList<quint16>, blocks);
+    QFETCH(int, lastLength);
+    UploadFixture f;
+    const QByteArray content = PatternBytes(size);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), blocks);
+    QCOMPARE(f.server.received.last().bytes.size(), lastLength);
+    QCOMPARE(f.server.file(), content);
+}
+
+void TestProgressForm::traceOfTwoBlockUpload() {
+    UploadFixture f;
+    f.setFile(PatternBytes(600));
+    QCOMPARE(f.run(), int(trCompleted));
+    const QStringList expected{
+        "file opened",
+        "make WQR packet",
+        "  ack recved(block#0)",
+        "make data packet block#1",
+        "will Send Data packet. block=1",
+        "  ack recved(block#1)",
+        "make data packet block#2",
+        "will Send Data packet. block=2",
+        "  ack recved(block#2)",
+    };
+    QCOMPARE(f.trace(), expected);
+}
+
+void TestProgressForm::unusableLocalFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("trace");
+    QTest::newRow("empty file") << "local.bin" << QStringList{"file opened"};
+    QTest::newRow("missing file") << "missing.bin" << QStringList();
+    QTest::newRow("folder") << "." << QStringList();
+}
+
+void TestProgressForm::unusableLocalFile() {
+    QFETCH(QString, name);
+    QFETCH(QStringList, trace);
+    UploadFixture f;
+    f.setFile(QByteArray());
+    f.entry.LocalFile = f.dir.filePath(name);
+    QCOMPARE(f.run(), int(trFileOpenError));
+    QCOMPARE(f.trace(), trace);
+    QTest::qWait(20);
+    QVERIFY(f.server.received.isEmpty());
+    QVERIFY(!f.form.Udp1->IsOpen());
+}
+
+void TestProgressForm::progressEvery32Blocks() {
+    UploadFixture f;
+    f.setFile(PatternBytes(51200));
+    QSignalSpy progress(f.form.ProgressBar1, &QProgressBar::valueChanged);
+    QCOMPARE(f.run(), int(trCompleted));
+    QList<int> values;
+    for (const QList<QVariant>& signal : progress) {
+        values.append(signal.at(0).toInt());
+    }
+    QCOMPARE(values, (QList<int>{0, 32, 64, 96, 100}));
+    QCOMPARE(f.server.dataBlocks().size(), 101);
+}
+
+void TestProgressForm::dataFollowsServerTransferPort() {
+    UploadFixture f;
+    f.form.Timer1->setInterval(30);
+    bool dropped = false;
+    f.server.script = [&](const Datagram& d) {
+        if (IsData(d, 2) && !dropped) {
+            dropped = true; // lost acknowledgement: block 2 must come again, to the same port
+            return;
+        }
+        f.server.acknowledgeNormally(d);
+    };
+    f.setFile(PatternBytes(1500));
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
+    for (const Datagram& d : f.server.received.mid(1)) {
+        QVERIFY(d.toTransferPort);
+    }
+    QVERIFY(f.trace().contains("timeout! resend packet(1times)"));
+}
+
+void TestProgressForm::repeatedAckResendsAtOnce() {
+    UploadFixture f;
+    bool repeated = false;
+    f.server.script = [&](const Datagram& d) {
+        if (IsData(d, 3) && !repeated) {
+            repeated = true;
+            f.server.answer(ScriptedTftpServer::ack(2));
+            return;
+        }
+        f.server.acknowledgeNormally(d);
+    };
+    const QByteArray content = PatternBytes(2000);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 3, 3, 4}));
+    const QStringList trace = f.trace();
+    const qsizetype at = trace.indexOf("??? ack blockno=2, but I expected 3");
+    QVERIFY(at > 0);
+    QCOMPARE(trace.at(at + 1), QStringLiteral("will Send Data packet. block=3"));
+    QCOMPARE(f.server.file(), content);
+}
+
+void TestProgressForm::ackZeroAgainMovesDestination() {
+    UploadFixture f;
+    ScriptedTftpServer other;
+    bool moved = false;
+    f.server.script = [&](const Datagram& d) {
+        if (IsData(d, 2) && !moved) {
+            moved = true;
+            other.sendFromRequestPort(f.server.client(), ScriptedTftpServer::ack(0));
+            return;
+        }
+        f.server.acknowledgeNormally(d);
+    };
+    const QByteArray content = PatternBytes(2000);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2}));
+    // Block 2 goes out again at once, to the port the second acknowledgement 0 came from.
+    QCOMPARE(other.dataBlocks(), (QList<quint16>{2, 3, 4}));
+    QVERIFY(!other.received.first().toTransferPort);
+    QVERIFY(f.trace().contains("??? ack blockno=0, but I expected 2"));
+}
+
+void TestProgressForm::errorPackets_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<int>("afterBlock");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("code 0") << 0 << QByteArray("disk on fire") << -1 << "ErrMsg: disk on fire";
+    QTest::newRow("code 1") << 1 << QByteArray("no such dir") << -1 << "File Not Found";
+    QTest::newRow("code 3 mid-transfer")
+        << 3 << QByteArray() << 2 << "Disk Full or allocation exceeded";
+    QTest::newRow("code 9") << 9 << QByteArray("odd") << -1 << "???";
+}
+
+void TestProgressForm::errorPackets() {
+    QFETCH(int, code);
+    QFETCH(QByteArray, message);
+    QFETCH(int, afterBlock);
+    QFETCH(QString, line);
+    UploadFixture f;
+    f.form.Timer1->setInterval(20);
+    f.server.script = [&](const Datagram& d) {
+        const bool now = afterBlock < 0 ? d.opcode() == 2 : IsData(d, quint16(afterBlock));
+        if (now) {
+            f.server.answer(ScriptedTftpServer::error(quint16(code), message));
+        } else {
+            f.server.acknowledgeNormally(d);
+        }
+    };
+    f.setFile(PatternBytes(5000));
+    QCOMPARE(f.run(), int(trBadPacket));
+    const QStringList tail = f.trace().mid(f.trace().size() - 3);
+    QCOMPARE(tail,
+             (QStringList{"Error Packet Recved", QStringLiteral("  ErrCode %1").arg(code), line}));
+    const qsizetype sent = f.server.received.size();
+    QTest::qWait(60);
+    QCOMPARE(f.server.received.size(), sent);
+}
+
+void TestProgressForm::silentServerTimesOut() {
+    UploadFixture f;
+    f.form.Timer1->setInterval(25);
+    f.server.script = [](const Datagram&) {
+    };
+    f.setFile(PatternBytes(10));
+    QCOMPARE(f.run(), int(trTimeout));
+    QCOMPARE(f.server.received.size(), 5);
+    for (const Datagram& d : f.server.received) {
+        QCOMPARE(d.bytes, f.server.received.first().bytes);
+    }
+    for (qsizetype i = 1; i < f.server.received.size(); ++i) {
+        QVERIFY(f.server.received[i].atMs - f.server.received[i - 1].atMs >= 20);
+    }
+    QCOMPARE(f.trace(),
+             (QStringList{"file opened", "make WQR packet", "timeout! resend packet(1times)",
+                          "timeout! resend packet(2times)", "timeout! resend packet(3times)",
+                          "timeout! resend packet(4times)"}));
+    QVERIFY(!f.form.Timer1->isActive());
+    QVERIFY(!f.form.Udp1->IsOpen());
+}
+
+void TestProgressForm::hostNotFoundThenGoodUpload() {
+    UploadFixture f;
+    f.entry.ServerAddress = QStringLiteral("no.such.host.invalid");
+    f.entry.LocalFile = f.dir.filePath(QStringLiteral("missing.bin"));
+    QCOMPARE(f.run(), int(trHostNotFound));
+    QVERIFY(f.trace().isEmpty());
+
+    f.entry.ServerAddress = QStringLiteral("127.0.0.1");
+    f.entry.LocalFile = f.dir.filePath(QStringLiteral("local.bin"));
+    f.setFile(PatternBytes(700));
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.file(), PatternBytes(700));
+}
+
+void TestProgressForm::abortStopsEverything() {
+    UploadFixture f;
+    f.form.Timer1->setInterval(20);
+    f.server.script = [&](const Datagram& d) {
+        if (IsData(d, 3)) {
+            // The acknowledgement is on its way when the user gives up.
+            f.server.answer(ScriptedTftpServer::ack(3), 5);
+            f.form.AbortBtn->click();
+            return;
+        }
+        f.server.acknowledgeNormally(d);
+    };
+    f.setFile(PatternBytes(5000));
+    QCOMPARE(f.run(), int(trAborted));
+    QTest::qWait(80);
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 3}));
+    QVERIFY(!f.form.Timer1->isActive());
+    QVERIFY(!f.form.Udp1->IsOpen());
+
+    // A notification queued before the abort reaches a closed endpoint and is dropped.
+    TMessage late{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 0), 0};
+    f.form.Udp1->WndProc(late);
+    QCOMPARE(f.server.dataBlocks().size(), 3);
+}
+
+void TestProgressForm::escapeAborts() {
+    UploadFixture f;
+    f.server.script = [&](const Datagram&) {
+        QTimer::singleShot(0, &f.form, [&] { QTest::keyClick(&f.form, Qt::Key_Escape); });
+    };
+    f.setFile(PatternBytes(10));
+    QCOMPARE(f.run(), int(trAborted));
+    QCOMPARE(f.server.received.size(), 1);
+}
+
+void TestProgressForm::strayDatagramsDoNotStallRetransmission() {
+    UploadFixture f;
+    f.form.Timer1->setInterval(40);
+    LoopbackSocket stranger;
+    bool lost = false;
+    f.server.script = [&](const Datagram& d) {
+        if (IsData(d, 2) && !lost) {
+            lost = true; // the acknowledgement is lost, and strangers talk instead
+            stranger.sendTo(d.fromPort, QByteArray::fromHex("00090002"));
+            stranger.sendTo(d.fromPort, QByteArray::fromHex("0004"));
+            stranger.sendTo(d.fromPort, QByteArray());
+            return;
+        }
+        f.server.acknowledgeNormally(d);
+    };
+    const QByteArray content = PatternBytes(1500);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
+    QCOMPARE(f.trace().count("Unknown packet recved"), 2);
+    QVERIFY(f.trace().contains("timeout! resend packet(1times)"));
+    QCOMPARE(f.server.file(), content);
+}
+
+void TestProgressForm::entriesTheRequestCannotCarry() {
+    UploadFixture f;
+    f.setFile(PatternBytes(10));
+    f.entry.ServerPort = 70000;
+    QCOMPARE(f.run(), int(trSocketError));
+    QVERIFY(!f.form.Udp1->IsOpen());
+
+    f.entry.ServerPort = f.server.port();
+    f.entry.RemoteFile = QString(Tftp::MaxNameLength + 1, QLatin1Char('n'));
+    QCOMPARE(f.run(), int(trFileOpenError));
+    QCOMPARE(f.trace().last(), QStringLiteral("remote file name too long"));
+    QTest::qWait(20);
+    QVERIFY(f.server.received.isEmpty());
+
+    // Multi-byte names count in bytes: 254 two-byte characters are too long as well.
+    f.entry.RemoteFile = QString(254, QChar(0x00E9));
+    QCOMPARE(f.run(), int(trFileOpenError));
+
+    f.entry.RemoteFile = QString(Tftp::MaxNameLength, QLatin1Char('n'));
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.received.first().bytes.size(), Tftp::PacketSize);
+}
+
+QTEST_MAIN(TestProgressForm)
+#include "tst_progressform.moc"
