@@ -9,10 +9,8 @@
 #include "debug.h"
 #include "serverEntry.h"
 
-#include <QAbstractItemModel>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QListView>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -33,12 +31,8 @@ int main(int argc, char** argv) {
     if (trace) {
         DebugForm = &debugForm;
         debugForm.show();
-        QObject::connect(debugForm.DebugListBox->model(), &QAbstractItemModel::rowsInserted,
-                         [&](const QModelIndex&, int first, int last) {
-                             for (int row = first; row <= last; ++row) {
-                                 std::printf("%s\n", qPrintable(debugForm.Lines().at(row)));
-                             }
-                         });
+        QObject::connect(&debugForm, &TDebugForm::Appended,
+                         [](const QString& line) { std::printf("%s\n", qPrintable(line)); });
     }
 
     TServerEntry entry;

@@ -1,9 +1,7 @@
 #include "debug.h"
 
-#include "DebugLines.h"
+#include "LineListBox.h"
 
-#include <QListView>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -12,32 +10,15 @@ TDebugForm* DebugForm = nullptr;
 namespace {
 
 constexpr QSize OuterSize(356, 272);
-constexpr int ItemHeight = 12;
-
-class FixedHeightDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), ItemHeight};
-    }
-};
 
 } // namespace
 
 TDebugForm::TDebugForm(QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , DebugListBox(new QListView(this))
-    , Model(new TDebugLines(this)) {
+    , DebugListBox(new TLineListBox(this)) {
     setObjectName(QStringLiteral("DebugForm"));
     setWindowTitle(QStringLiteral("DebugForm"));
     DebugListBox->setObjectName(QStringLiteral("DebugListBox"));
-    DebugListBox->setModel(Model);
-    DebugListBox->setItemDelegate(new FixedHeightDelegate(DebugListBox));
-    // Every line has the same height, so the view never measures the lines one by one.
-    DebugListBox->setUniformItemSizes(true);
-    DebugListBox->setTextElideMode(Qt::ElideNone);
-    DebugListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(DebugListBox);
@@ -46,11 +27,12 @@ TDebugForm::TDebugForm(QWidget* parent)
 }
 
 void TDebugForm::Append(const QString& Line) {
-    Model->Append(Line);
+    DebugListBox->Append(Line);
+    emit Appended(Line);
 }
 
 const QStringList& TDebugForm::Lines() const {
-    return Model->Lines();
+    return DebugListBox->Lines();
 }
 
 void TDebugForm::showEvent(QShowEvent* event) {

@@ -3,8 +3,7 @@
 #include <QString>
 #include <QWidget>
 
-class QListView;
-class TDebugLines;
+class TLineListBox;
 
 // The trace window: what the upload does, line by line, for diagnosis. It records only while
 // it is shown; closing it hides it and keeps its lines.
@@ -17,13 +16,15 @@ public:
     void Append(const QString& Line);
     const QStringList& Lines() const;
 
-    QListView* DebugListBox;
+    TLineListBox* DebugListBox;
+
+signals:
+    void Appended(const QString& Line);
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    TDebugLines* Model;
     bool Placed = false;
 };
 
