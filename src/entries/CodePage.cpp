@@ -1,0 +1,14 @@
+#include "CodePage.h"
+
+#include <QStringDecoder>
+
+QString DecodeStoreText(const QByteArray& Bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(Bytes);
+    if (!utf8.hasError()) {
+        return text;
+    }
+    // Windows' name for code page 932, which Shift-JIS proper lacks some characters of.
+    QStringDecoder cp932("windows-31j");
+    return cp932.decode(Bytes);
+}

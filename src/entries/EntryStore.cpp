@@ -1,0 +1,90 @@
+#include "EntryStore.h"
+
+#include "CodePage.h"
+#include "EEntryStoreError.h"
+#include "EntryList.h"
+#include "IniFile.h"
+#include "IntConv.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+const QString EntryNameKey = QStringLiteral("entryname");
+const QString AddressKey = QStringLiteral("address");
+const QString PortKey = QStringLiteral("port");
+const QString LocalFileKey = QStringLiteral("localfile");
+const QString RemoteFileKey = QStringLiteral("remotefile");
+
+QString SectionName(int Index) {
+    return QStringLiteral("entryno%1").arg(Index);
+}
+
+[[noreturn]] void CannotWrite(const QString& Path) {
+    throw EEntryStoreError(QStringLiteral("%1 に書き込めません").arg(Path).toStdString());
+}
+
+} // namespace
+
+QString EntryStorePath() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/entrys.txt");
+}
+
+void LoadEntries(TEntryList& List, const QString& Path) {
+    QFile file(Path);
+    if (!file.exists()) {
+        return;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw EEntryStoreError(QStringLiteral("%1 を読み込めません").arg(Path).toStdString());
+    }
+    const TIniFile ini = TIniFile::Parse(DecodeStoreText(file.readAll()));
+    for (int n = 0; ini.HasSection(SectionName(n)); ++n) {
+        // A damaged section still loads with what it has, so the entries after it survive.
+        const QString section = SectionName(n);
+        auto entry = std::make_unique<TServerEntry>();
+        entry->EntryName = ini.Value(section, EntryNameKey).value_or(QString());
+        entry->ServerAddress = ini.Value(section, AddressKey).value_or(QString());
+        if (const auto port = TryStrToInt(ini.Value(section, PortKey).value_or(QString()))) {
+            entry->ServerPort = *port;
+        }
+        entry->LocalFile = ini.Value(section, LocalFileKey).value_or(QString());
+        entry->RemoteFile = ini.Value(section, RemoteFileKey).value_or(QString());
+        List.Append(std::move(entry));
+    }
+}
+
+void SaveEntries(const TEntryList& List, const QString& Path) {
+    if (List.Count() == 0) {
+        if (QFile::exists(Path) && !QFile::remove(Path)) {
+            CannotWrite(Path);
+        }
+        return;
+    }
+    TIniFile ini;
+    for (int i = 0; i < List.Count(); ++i) {
+        const TServerEntry* entry = List.Get(i);
+        const QString section = SectionName(i);
+        ini.SetValue(section, EntryNameKey, entry->EntryName);
+        ini.SetValue(section, AddressKey, entry->ServerAddress);
+        ini.SetValue(section, PortKey, QString::number(entry->ServerPort));
+        ini.SetValue(section, LocalFileKey, entry->LocalFile);
+        ini.SetValue(section, RemoteFileKey, entry->RemoteFile);
+    }
+    // QSaveFile writes a temporary file in the same folder, flushes it to disk and renames it.
+    // Its buffered writes let a short write (a full disk) pass unnoticed, so write unbuffered and
+    // count the bytes the system took.
+    const QByteArray bytes = ini.Text().toUtf8();
+    QSaveFile file(Path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        CannotWrite(Path);
+    }
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+    }
+    if (!file.commit()) {
+        CannotWrite(Path);
+    }
+}

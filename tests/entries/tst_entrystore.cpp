@@ -1,0 +1,289 @@
+#include "EEntryStoreError.h"
+#include "EntryList.h"
+#include "EntryStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+std::unique_ptr<TServerEntry> Entry(const QString& name, const QString& address, int port,
+                                    const QString& local, const QString& remote) {
+    auto entry = std::make_unique<TServerEntry>();
+    entry->EntryName = name;
+    entry->ServerAddress = address;
+    entry->ServerPort = port;
+    entry->LocalFile = local;
+    entry->RemoteFile = remote;
+    return entry;
+}
+
+QStringList Fields(const TServerEntry* e) {
+    return {e->EntryName, e->ServerAddress, QString::number(e->ServerPort), e->LocalFile,
+            e->RemoteFile};
+}
+
+QList<QStringList> AllFields(const TEntryList& list) {
+    QList<QStringList> all;
+    for (int i = 0; i < list.Count(); ++i) {
+        all.append(Fields(list.Get(i)));
+    }
+    return all;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QString SaveError(const TEntryList& list, const QString& path) {
+    try {
+        SaveEntries(list, path);
+    } catch (const EEntryStoreError& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+const QByteArray TwoEntries = "[entryno0]\r\n"
+                              "entryname=router\r\n"
+                              "address=192.168.0.1\r\n"
+                              "port=69\r\n"
+                              "localfile=C:\\images\\router.bin\r\n"
+                              "remotefile=router.bin\r\n"
+                              "[entryno1]\r\n"
+                              "entryname=switch\r\n"
+                              "address=tftp-host\r\n"
+                              "port=69\r\n"
+                              "localfile=C:\\images\\switch.img\r\n"
+                              "remotefile=switch.img\r\n";
+
+} // namespace
+
+class TestEntryStore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void twoEntriesByteForByte();
+    void ports_data();
+    void ports();
+    void namesInAnyLetterCase();
+    void gapEndsTheList();
+    void damagedSectionKeepsTheRest();
+    void markerLikeValuesRoundTrip();
+    void awkwardValuesRoundTrip();
+    void longValuesAreKeptWhole();
+    void shiftJisStoreLoads();
+    void lineEndsAndByteOrderMark();
+    void missingStoreAndEmptyList();
+    void unreadableStoreRaises();
+    void failedSaveKeepsOldStore();
+
+private:
+    QTemporaryDir dir;
+    QString path;
+};
+
+void TestEntryStore::init() {
+    path = dir.filePath(QStringLiteral("entrys.txt"));
+    QFile::remove(path);
+}
+
+void TestEntryStore::twoEntriesByteForByte() {
+    TEntryList list;
+    list.Append(Entry("router", "192.168.0.1", 69, "C:\\images\\router.bin", "router.bin"));
+    list.Append(Entry("switch", "tftp-host", 69, "C:\\images\\switch.img", "switch.img"));
+    SaveEntries(list, path);
+    QCOMPARE(ReadAll(path), TwoEntries);
+
+    TEntryList loaded;
+    LoadEntries(loaded, path);
+    QCOMPARE(AllFields(loaded), AllFields(list));
+    QVERIFY(!QDir(dir.path()).entryList(QDir::Files).contains("entrys.txt.new"));
+}
+
+void TestEntryStore::ports_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("port");
+    QTest::newRow("decimal") << QByteArray("port=6969") << 6969;
+    QTest::newRow("0x") << QByteArray("port=0x45") << 69;
+    QTest::newRow("0X") << QByteArray("port=0X45") << 69;
+    QTest::newRow("dollar") << QByteArray("port=$45") << 69;
+    QTest::newRow("negative") << QByteArray("port=-5") << -5;
+    QTest::newRow("blanks") << QByteArray("port =  70 ") << 70;
+    QTest::newRow("quoted") << QByteArray("port=\"71\"") << 71;
+    QTest::newRow("empty") << QByteArray("port=") << 69;
+    QTest::newRow("not a number") << QByteArray("port=tftp") << 69;
+    QTest::newRow("too large") << QByteArray("port=99999999999") << 69;
+    QTest::newRow("missing") << QByteArray("other=1") << 69;
+}
+
+void TestEntryStore::ports() {
+    QFETCH(QByteArray, line);
+    QFETCH(int, port);
+    WriteAll(path, "[entryno0]\r\nentryname=x\r\n" + line + "\r\n");
+    TEntryList list;
+    LoadEntries(list, path);
+    QCOMPARE(list.Count(), 1);
+    QCOMPARE(list.Get(0)->ServerPort, port);
+}
+
+void TestEntryStore::namesInAnyLetterCase() {
+    WriteAll(path, "[ENTRYNO0]\r\nEntryName=a\r\nADDRESS=h\r\nPort=70\r\nLocalFile=/l\r\n"
+                   "REMOTEFILE=r\r\n[EntryNo1]\r\nentryname=b\r\n");
+    TEntryList list;
+    LoadEntries(list, path);
+    QCOMPARE(AllFields(list),
+             (QList<QStringList>{{"a", "h", "70", "/l", "r"}, {"b", "", "69", "", ""}}));
+}
+
+void TestEntryStore::gapEndsTheList() {
+    WriteAll(path, "[entryno0]\r\nentryname=a\r\n[entryno1]\r\nentryname=b\r\n"
+                   "[entryno3]\r\nentryname=d\r\n");
+    TEntryList list;
+    list.Append(Entry("already", "h", 1, "l", "r"));
+    LoadEntries(list, path);
+    QCOMPARE(list.Count(), 3);
+    QCOMPARE(list.Get(1)->EntryName, QStringLiteral("a"));
+    QCOMPARE(list.Get(2)->EntryName, QStringLiteral("b"));
+}
+
+void TestEntryStore::damagedSectionKeepsTheRest() {
+    WriteAll(path, "[entryno0]\r\nentryname=a\r\naddress=h0\r\nport=1\r\nlocalfile=l0\r\n"
+                   "remotefile=r0\r\n"
+                   "[entryno1]\r\naddress=h1\r\nport=oops\r\n"
+                   "[entryno2]\r\nentryname=c\r\naddress=h2\r\nport=3\r\nlocalfile=l2\r\n"
+                   "remotefile=r2\r\n");
+    TEntryList list;
+    LoadEntries(list, path);
+    const QList<QStringList> expected{
+        {"a", "h0", "1", "l0", "r0"}, {"", "h1", "69", "", ""}, {"c", "h2", "3", "l2", "r2"}};
+    QCOMPARE(AllFields(list), expected);
+
+    SaveEntries(list, path);
+    TEntryList again;
+    LoadEntries(again, path);
+    QCOMPARE(AllFields(again), expected);
+}
+
+void TestEntryStore::markerLikeValuesRoundTrip() {
+    TEntryList list;
+    list.Append(Entry("(ToT)", "(ToT)", -1, "(ToT)", "(ToT)"));
+    list.Append(Entry("after", "h", 69, "l", "r"));
+    SaveEntries(list, path);
+    TEntryList loaded;
+    LoadEntries(loaded, path);
+    QCOMPARE(AllFields(loaded), AllFields(list));
+}
+
+void TestEntryStore::awkwardValuesRoundTrip() {
+    TEntryList list;
+    list.Append(Entry(" leading", "trailing\t", 0, "\"/quoted path\"", "'a=b'"));
+    list.Append(Entry(";not a comment", "[not a section]", 65535, "", "x=y;z"));
+    list.Append(Entry("\"", "''", -2147483647 - 1, "名前　", "ファイル.bin"));
+    SaveEntries(list, path);
+    TEntryList loaded;
+    LoadEntries(loaded, path);
+    QCOMPARE(AllFields(loaded), AllFields(list));
+}
+
+void TestEntryStore::longValuesAreKeptWhole() {
+    const QString longPath = QStringLiteral("/") + QString(5000, QLatin1Char('p'));
+    TEntryList list;
+    list.Append(Entry("long", "h", 69, longPath, "r"));
+    SaveEntries(list, path);
+    TEntryList loaded;
+    LoadEntries(loaded, path);
+    QCOMPARE(loaded.Get(0)->LocalFile, longPath);
+}
+
+void TestEntryStore::shiftJisStoreLoads() {
+    // "ルータ" and a backslash path, as Windows wrote them in code page 932.
+    WriteAll(path, QByteArray("[entryno0]\r\nentryname=") + QByteArray::fromHex("838B815B835E") +
+                       "\r\naddress=h\r\nport=69\r\nlocalfile=C:\\fw\\" +
+                       QByteArray::fromHex("955C") + ".bin\r\nremotefile=r\r\n");
+    TEntryList list;
+    LoadEntries(list, path);
+    QCOMPARE(list.Count(), 1);
+    QCOMPARE(list.Get(0)->EntryName, QStringLiteral("ルータ"));
+    QCOMPARE(list.Get(0)->LocalFile, QStringLiteral("C:\\fw\\表.bin"));
+
+    SaveEntries(list, path);
+    QVERIFY(ReadAll(path).contains("entryname=ルータ\r\n"));
+}
+
+void TestEntryStore::lineEndsAndByteOrderMark() {
+    WriteAll(path, "\xEF\xBB\xBF[entryno0]\nentryname=名前\naddress=h\n");
+    TEntryList list;
+    LoadEntries(list, path);
+    QCOMPARE(list.Count(), 1);
+    QCOMPARE(list.Get(0)->EntryName, QStringLiteral("名前"));
+    QCOMPARE(list.Get(0)->ServerAddress, QStringLiteral("h"));
+}
+
+void TestEntryStore::missingStoreAndEmptyList() {
+    TEntryList list;
+    LoadEntries(list, path);
+    QCOMPARE(list.Count(), 0);
+
+    WriteAll(path, TwoEntries);
+    SaveEntries(list, path);
+    QVERIFY(!QFile::exists(path));
+    SaveEntries(list, path);
+    QVERIFY(!QFile::exists(path));
+}
+
+void TestEntryStore::unreadableStoreRaises() {
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("entrys.txt")));
+    TEntryList list;
+    try {
+        LoadEntries(list, path);
+        QFAIL("no error");
+    } catch (const EEntryStoreError& e) {
+        QCOMPARE(QString::fromUtf8(e.what()), path + QStringLiteral(" を読み込めません"));
+    }
+    QVERIFY(QDir(dir.path()).rmdir(QStringLiteral("entrys.txt")));
+}
+
+void TestEntryStore::failedSaveKeepsOldStore() {
+    WriteAll(path, TwoEntries);
+    TEntryList list;
+    for (int i = 0; i < 200; ++i) {
+        list.Append(Entry(QStringLiteral("entry %1").arg(i), "h", 69, "/l", "r"));
+    }
+    // A file size limit makes the write fail part-way, for root as for anybody.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const QString message = SaveError(list, path);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(message, path + QStringLiteral(" に書き込めません"));
+    QCOMPARE(ReadAll(path), TwoEntries);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"entrys.txt"});
+
+    // A store that cannot be removed is reported as well.
+    TEntryList empty;
+    const QString blocked = dir.filePath(QStringLiteral("blocked"));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("blocked/entrys.txt/inside")));
+    QCOMPARE(SaveError(empty, blocked + "/entrys.txt"),
+             blocked + QStringLiteral("/entrys.txt に書き込めません"));
+}
+
+QTEST_GUILESS_MAIN(TestEntryStore)
+#include "tst_entrystore.moc"
