@@ -40,7 +40,3 @@ void TEntryList::Exchange(int Index1, int Index2) {
     CheckIndex(Index2, Count());
     std::swap(Items[size_t(Index1)], Items[size_t(Index2)]);
 }
-
-void TEntryList::Clear() {
-    Items.clear();
-}

@@ -19,7 +19,6 @@ public:
     // Puts Entry in the place of the entry at Index, which is destroyed.
     void Replace(int Index, std::unique_ptr<TServerEntry> Entry);
     void Exchange(int Index1, int Index2);
-    void Clear();
 
 private:
     std::vector<std::unique_ptr<TServerEntry>> Items;

@@ -41,9 +41,12 @@ void LoadEntries(TEntryList& List, const QString& Path) {
         throw EEntryStoreError(QStringLiteral("%1 を読み込めません").arg(Path).toStdString());
     }
     const TIniFile ini = TIniFile::Parse(DecodeStoreText(file.readAll()));
-    for (int n = 0; ini.HasSection(SectionName(n)); ++n) {
-        // A damaged section still loads with what it has, so the entries after it survive.
+    for (int n = 0;; ++n) {
         const QString section = SectionName(n);
+        if (!ini.HasSection(section)) {
+            break;
+        }
+        // A damaged section still loads with what it has, so the entries after it survive.
         auto entry = std::make_unique<TServerEntry>();
         entry->EntryName = ini.Value(section, EntryNameKey).value_or(QString());
         entry->ServerAddress = ini.Value(section, AddressKey).value_or(QString());

@@ -51,7 +51,6 @@ void TUdp::Open() {
     }
     SocketHandle = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (SocketHandle < 0) {
-        SocketHandle = -1;
         throw EUdpException("cannot create socket");
     }
     try {

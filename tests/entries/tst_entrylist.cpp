@@ -33,19 +33,11 @@ class TestEntryList : public QObject {
     Q_OBJECT
 
 private slots:
-    void newEntryDefaults();
     void appendKeepsOrder();
     void deleteAndReplace();
     void exchangeMovesTheSameObjects();
     void indexesOutsideTheList();
 };
-
-void TestEntryList::newEntryDefaults() {
-    const TServerEntry entry;
-    QCOMPARE(entry.ServerPort, 69);
-    QVERIFY(entry.EntryName.isEmpty() && entry.ServerAddress.isEmpty() &&
-            entry.LocalFile.isEmpty() && entry.RemoteFile.isEmpty());
-}
 
 void TestEntryList::appendKeepsOrder() {
     TEntryList list;

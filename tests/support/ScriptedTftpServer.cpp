@@ -47,7 +47,6 @@ void ScriptedTftpServer::readFrom(LoopbackSocket& socket, bool isTransfer) {
     received.append({datagram->bytes, datagram->port, isTransfer, clock.elapsed()});
     const Datagram last = received.last();
     script(last);
-    emit datagramReceived();
 }
 
 void ScriptedTftpServer::acknowledgeNormally(const Datagram& d) {
@@ -99,8 +98,4 @@ QList<quint16> ScriptedTftpServer::dataBlocks() const {
         }
     }
     return blocks;
-}
-
-qint64 ScriptedTftpServer::lastAtMs() const {
-    return received.isEmpty() ? 0 : received.last().atMs;
 }

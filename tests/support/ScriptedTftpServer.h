@@ -52,11 +52,6 @@ public:
     QByteArray file() const;
     // Block numbers of the DATA packets received, repeats included.
     QList<quint16> dataBlocks() const;
-    // The moment the last packet was received.
-    qint64 lastAtMs() const;
-
-signals:
-    void datagramReceived();
 
 private:
     void readFrom(LoopbackSocket& socket, bool isTransfer);

@@ -1,5 +1,4 @@
 #include "TftpPacket.h"
-#include "TransferResult.h"
 
 #include <QTest>
 
@@ -14,7 +13,6 @@ private slots:
     void parseReply_data();
     void parseReply();
     void errorCodeTexts();
-    void resultNames();
 };
 
 void TestTftpPacket::writeRequest_data() {
@@ -106,12 +104,6 @@ void TestTftpPacket::errorCodeTexts() {
     QCOMPARE(Tftp::ErrorCodeText(7), QStringLiteral("No such User"));
     QCOMPARE(Tftp::ErrorCodeText(8), QStringLiteral("???"));
     QCOMPARE(Tftp::ErrorCodeText(0xFFFF), QStringLiteral("???"));
-}
-
-void TestTftpPacket::resultNames() {
-    QCOMPARE(TransferResultName(1), QStringLiteral("trCompleted"));
-    QCOMPARE(TransferResultName(105), QStringLiteral("trTimeout"));
-    QCOMPARE(TransferResultName(0), QStringLiteral("unknown"));
 }
 
 QTEST_APPLESS_MAIN(TestTftpPacket)
