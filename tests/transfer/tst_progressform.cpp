@@ -133,7 +133,7 @@ void TestProgressForm::progressEvery32Blocks() {
 
 void TestProgressForm::dataFollowsServerTransferPort() {
     UploadFixture f;
-    f.form.Timer1->setInterval(30);
+    f.form.Timer1->setInterval(200);
     bool dropped = false;
     f.server.script = [&](const Datagram& d) {
         if (IsData(d, 2) && !dropped) {
@@ -270,7 +270,7 @@ void TestProgressForm::hostNotFoundThenGoodUpload() {
 
 void TestProgressForm::abortStopsEverything() {
     UploadFixture f;
-    f.form.Timer1->setInterval(20);
+    f.form.Timer1->setInterval(50);
     f.server.script = [&](const Datagram& d) {
         if (IsData(d, 3)) {
             // The acknowledgement is on its way when the user gives up.
@@ -282,7 +282,7 @@ void TestProgressForm::abortStopsEverything() {
     };
     f.setFile(PatternBytes(5000));
     QCOMPARE(f.run(), int(trAborted));
-    QTest::qWait(80);
+    QTest::qWait(150);
     QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 3}));
     QVERIFY(!f.form.Timer1->isActive());
     QVERIFY(!f.form.Udp1->IsOpen());
@@ -305,7 +305,7 @@ void TestProgressForm::escapeAborts() {
 
 void TestProgressForm::strayDatagramsDoNotStallRetransmission() {
     UploadFixture f;
-    f.form.Timer1->setInterval(40);
+    f.form.Timer1->setInterval(200);
     LoopbackSocket stranger;
     bool lost = false;
     f.server.script = [&](const Datagram& d) {
