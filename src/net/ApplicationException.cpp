@@ -20,8 +20,8 @@ void Show(const std::exception& e) {
 
 } // namespace
 
-void SetExceptionDisplay(ExceptionDisplay display) {
-    Display() = std::move(display);
+ExceptionDisplay SetExceptionDisplay(ExceptionDisplay display) {
+    return std::exchange(Display(), std::move(display));
 }
 
 void HandleException() noexcept {

@@ -9,7 +9,8 @@
 // installs the display at start-up.
 using ExceptionDisplay = std::function<void(const std::exception&)>;
 
-void SetExceptionDisplay(ExceptionDisplay display);
+// Returns the display it replaces.
+ExceptionDisplay SetExceptionDisplay(ExceptionDisplay display);
 
 // Shows the exception being handled; call it only from inside a catch block.
 void HandleException() noexcept;

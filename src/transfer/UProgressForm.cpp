@@ -119,7 +119,6 @@ void TProgressForm::SendWRQTimerTimer() {
 }
 
 bool TProgressForm::ReadLocalFile() {
-    FileData.clear();
     QFile SrcFile(Entry->LocalFile);
     if (!SrcFile.open(QIODevice::ReadOnly)) {
         return false;

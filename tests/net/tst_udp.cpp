@@ -1,6 +1,6 @@
-#include "ApplicationException.h"
 #include "ERangeError.h"
 #include "EUdpException.h"
+#include "ExceptionRecorder.h"
 #include "LoopbackSocket.h"
 #include "Udp.h"
 
@@ -10,9 +10,9 @@
 namespace {
 
 // An endpoint aimed at a loopback socket; its first send tells the socket which port to answer.
-struct Pair {
+template <typename Endpoint = TUdp> struct Pair {
     LoopbackSocket server;
-    TUdp udp;
+    Endpoint udp;
     quint16 udpPort = 0;
 
     Pair() {
@@ -122,17 +122,12 @@ void TestUdp::noFurtherEventUntilReceive() {
     QCOMPARE(p.udp.ReceiveText(buf, sizeof buf), -1);
 
     // An endpoint nobody listens to is told once and then stays quiet: no busy loop.
-    CountingUdp quiet;
-    quiet.Address = QStringLiteral("127.0.0.1");
-    quiet.Port = p.server.port();
-    quiet.Open();
-    quiet.SendText("x", 1);
-    const quint16 quietPort = p.server.receive()->port;
-    p.server.sendTo(quietPort, "1");
-    p.server.sendTo(quietPort, "2");
-    QTRY_COMPARE(quiet.messages, 1);
+    Pair<CountingUdp> quiet;
+    quiet.toEndpoint("1");
+    quiet.toEndpoint("2");
+    QTRY_COMPARE(quiet.udp.messages, 1);
     QTest::qWait(50);
-    QCOMPARE(quiet.messages, 1);
+    QCOMPARE(quiet.udp.messages, 1);
 }
 
 void TestUdp::receiveReportsLengthAndSender() {
@@ -341,21 +336,11 @@ void TestUdp::otherMessagesAreIgnored() {
 }
 
 void TestUdp::exceptionFromNotificationReachesDisplay() {
-    QStringList shown;
-    SetExceptionDisplay(
-        [&](const std::exception& e) { shown.append(QString::fromUtf8(e.what())); });
-    {
-        LoopbackSocket server;
-        CountingUdp udp;
-        udp.raise = true;
-        udp.Address = QStringLiteral("127.0.0.1");
-        udp.Port = server.port();
-        udp.Open();
-        udp.SendText("x", 1);
-        server.sendTo(server.receive()->port, "boom");
-        QTRY_COMPARE(shown, QStringList{"raised in a handler"});
-    }
-    SetExceptionDisplay(nullptr);
+    ExceptionRecorder recorder;
+    Pair<CountingUdp> p;
+    p.udp.raise = true;
+    p.toEndpoint("boom");
+    QTRY_COMPARE(recorder.shown, QStringList{"raised in a handler"});
 }
 
 void TestUdp::closeReportsWhetherSocketWasOpen() {

@@ -38,15 +38,21 @@ quint16 ScriptedTftpServer::transferPort() const {
     return transfer->port();
 }
 
-void ScriptedTftpServer::readFrom(LoopbackSocket& socket, bool isTransfer) {
+bool ScriptedTftpServer::readFrom(LoopbackSocket& socket, bool isTransfer) {
     const auto datagram = socket.receive(0);
     if (!datagram) {
-        return;
+        return false;
     }
     clientPort = datagram->port;
     received.append({datagram->bytes, datagram->port, isTransfer, clock.elapsed()});
     const Datagram last = received.last();
     script(last);
+    return true;
+}
+
+void ScriptedTftpServer::drain() {
+    while (readFrom(*request, false) || readFrom(*transfer, true)) {
+    }
 }
 
 void ScriptedTftpServer::acknowledgeNormally(const Datagram& d) {

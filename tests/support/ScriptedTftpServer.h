@@ -53,8 +53,11 @@ public:
     // Block numbers of the DATA packets received, repeats included.
     QList<quint16> dataBlocks() const;
 
+    // Takes in at once whatever has arrived and not been handled yet.
+    void drain();
+
 private:
-    void readFrom(LoopbackSocket& socket, bool isTransfer);
+    bool readFrom(LoopbackSocket& socket, bool isTransfer);
 
     std::unique_ptr<LoopbackSocket> request;
     std::unique_ptr<LoopbackSocket> transfer;

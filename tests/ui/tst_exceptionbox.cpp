@@ -2,6 +2,7 @@
 #include "ApplicationException.h"
 #include "EUdpException.h"
 #include "ExceptionBox.h"
+#include "ExceptionRecorder.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -57,28 +58,22 @@ void TestExceptionBox::boxIsModalErrorWithOk() {
 }
 
 void TestExceptionBox::unknownExceptionsAreShownToo() {
-    QStringList shown;
-    SetExceptionDisplay(
-        [&](const std::exception& e) { shown.append(QString::fromUtf8(e.what())); });
+    ExceptionRecorder recorder;
     try {
         throw 42;
     } catch (...) {
         HandleException();
     }
     Guarded([] { throw EUdpException("guarded"); })();
-    SetExceptionDisplay(ShowException);
-    QCOMPARE(shown, (QStringList{"Unknown exception", "guarded"}));
+    QCOMPARE(recorder.shown, (QStringList{"Unknown exception", "guarded"}));
 }
 
 void TestExceptionBox::applicationCatchesWhatHandlersLetThrough() {
-    QStringList shown;
-    SetExceptionDisplay(
-        [&](const std::exception& e) { shown.append(QString::fromUtf8(e.what())); });
+    ExceptionRecorder recorder;
     Throwing receiver;
     QEvent event(QEvent::User);
     QCoreApplication::sendEvent(&receiver, &event);
-    SetExceptionDisplay(ShowException);
-    QCOMPARE(shown, QStringList{"thrown by an event"});
+    QCOMPARE(recorder.shown, QStringList{"thrown by an event"});
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,9 @@
+#include "ExceptionRecorder.h"
+
+ExceptionRecorder::ExceptionRecorder()
+    : previous(SetExceptionDisplay(
+          [this](const std::exception& e) { shown.append(QString::fromUtf8(e.what())); })) {}
+
+ExceptionRecorder::~ExceptionRecorder() {
+    SetExceptionDisplay(std::move(previous));
+}
