@@ -2,7 +2,7 @@
 
 #include <QStringDecoder>
 
-QString DecodeStoreText(const QByteArray& Bytes) {
+QString DecodeUtf8OrShiftJis(QByteArrayView Bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(Bytes);
     if (!utf8.hasError()) {
@@ -11,4 +11,10 @@ QString DecodeStoreText(const QByteArray& Bytes) {
     // Windows' name for code page 932, which Shift-JIS proper lacks some characters of.
     QStringDecoder cp932("windows-31j");
     return cp932.decode(Bytes);
+}
+
+QString DecodeStoreText(const QByteArray& Bytes) {
+    static constexpr QByteArrayView Utf8Bom("\xEF\xBB\xBF");
+    const QByteArrayView bytes(Bytes);
+    return DecodeUtf8OrShiftJis(bytes.startsWith(Utf8Bom) ? bytes.sliced(Utf8Bom.size()) : bytes);
 }

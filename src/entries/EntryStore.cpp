@@ -26,22 +26,34 @@ QString SectionName(int Index) {
     throw EEntryStoreError(QStringLiteral("%1 に書き込めません").arg(Path).toStdString());
 }
 
+// A file the program cannot read counts as foreign: it is the user's, not the program's.
+TStoreContent StoreContent(const QString& Path) {
+    try {
+        TEntryList ignored;
+        return LoadEntries(ignored, Path);
+    } catch (const EEntryStoreError&) {
+        return TStoreContent::Foreign;
+    }
+}
+
 } // namespace
 
 QString EntryStorePath() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/entrys.txt");
 }
 
-void LoadEntries(TEntryList& List, const QString& Path) {
+TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
     QFile file(Path);
     if (!file.exists()) {
-        return;
+        return TStoreContent::Nothing;
     }
     if (!file.open(QIODevice::ReadOnly)) {
         throw EEntryStoreError(QStringLiteral("%1 を読み込めません").arg(Path).toStdString());
     }
-    const TIniFile ini = TIniFile::Parse(DecodeStoreText(file.readAll()));
-    for (int n = 0;; ++n) {
+    const QByteArray bytes = file.readAll();
+    const TIniFile ini = TIniFile::Parse(DecodeStoreText(bytes));
+    int n = 0;
+    for (;; ++n) {
         const QString section = SectionName(n);
         if (!ini.HasSection(section)) {
             break;
@@ -57,11 +69,16 @@ void LoadEntries(TEntryList& List, const QString& Path) {
         entry->RemoteFile = ini.Value(section, RemoteFileKey).value_or(QString());
         List.Append(std::move(entry));
     }
+    if (n > 0) {
+        return TStoreContent::Entries;
+    }
+    return bytes.isEmpty() ? TStoreContent::Nothing : TStoreContent::Foreign;
 }
 
 void SaveEntries(const TEntryList& List, const QString& Path) {
     if (List.Count() == 0) {
-        if (QFile::exists(Path) && !QFile::remove(Path)) {
+        if (QFile::exists(Path) && StoreContent(Path) != TStoreContent::Foreign &&
+            !QFile::remove(Path)) {
             CannotWrite(Path);
         }
         return;

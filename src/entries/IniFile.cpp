@@ -28,6 +28,14 @@ QString Unquote(QStringView value) {
     return (IsQuotedPair(value) ? value.sliced(1, value.size() - 2) : value).toString();
 }
 
+// A line break inside a value would end its key line there and let the rest pass for further
+// lines, sections included. The format has no escape for it, so a break becomes a blank: the one
+// change to a value that writing makes.
+QString OneLine(QString value) {
+    value.replace(u'\r', u' ').replace(u'\n', u' ');
+    return value;
+}
+
 QString Quote(const QString& value) {
     const bool changedByReading =
         !value.isEmpty() &&
@@ -109,7 +117,7 @@ QString TIniFile::Text() const {
     for (const Section& section : Sections) {
         text += QLatin1Char('[') + section.Name + QLatin1String("]\r\n");
         for (const auto& [name, value] : section.Keys) {
-            text += name + QLatin1Char('=') + Quote(value) + QLatin1String("\r\n");
+            text += name + QLatin1Char('=') + Quote(OneLine(value)) + QLatin1String("\r\n");
         }
     }
     return text;

@@ -19,7 +19,8 @@ public:
     // Sets a value, adding the section and the key at the end when they are new.
     void SetValue(const QString& Section, const QString& Key, const QString& Value);
 
-    // The document with CR LF line ends; values that reading would change are quoted.
+    // The document with CR LF line ends; values that reading would change are quoted, and a line
+    // break in a value is written as a blank.
     QString Text() const;
 
 private:
