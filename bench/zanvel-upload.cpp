@@ -1,7 +1,8 @@
 // zanvel-upload HOST PORT LOCAL REMOTE [--trace]
 //
 // Runs one upload through the progress dialog without a display and reports how it ended and how
-// fast it went. Exit status 0 for a completed upload, 1 otherwise, 2 for bad arguments.
+// fast it went; --trace prints every trace line after the milliseconds since the upload began.
+// Exit status 0 for a completed upload, 1 otherwise, 2 for bad arguments.
 
 #include "Application.h"
 #include "TransferResult.h"
@@ -27,12 +28,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    QElapsedTimer clock;
     TDebugForm debugForm;
     if (trace) {
         DebugForm = &debugForm;
         debugForm.show();
-        QObject::connect(&debugForm, &TDebugForm::Appended,
-                         [](const QString& line) { std::printf("%s\n", qPrintable(line)); });
+        // Each line with the milliseconds since the upload began, to show its timing.
+        QObject::connect(&debugForm, &TDebugForm::Appended, [&clock](const QString& line) {
+            std::printf("%10.3f  %s\n", double(clock.nsecsElapsed()) / 1e6, qPrintable(line));
+        });
     }
 
     TServerEntry entry;
@@ -43,7 +47,6 @@ int main(int argc, char** argv) {
     TProgressForm form;
     form.Entry = &entry;
 
-    QElapsedTimer clock;
     clock.start();
     const int result = form.exec();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;

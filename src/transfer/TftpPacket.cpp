@@ -5,6 +5,13 @@
 namespace Tftp {
 namespace {
 
+// An empty view may have no storage at all, and memcpy must not be given a null pointer.
+void PutBytes(char* at, QByteArrayView bytes) {
+    if (!bytes.isEmpty()) {
+        std::memcpy(at, bytes.data(), size_t(bytes.size()));
+    }
+}
+
 void PutWord(char* at, quint16 value) {
     at[0] = char(value >> 8);
     at[1] = char(value & 0xFF);
@@ -20,7 +27,7 @@ int MakeWriteRequest(PacketBuffer& packet, QByteArrayView name) {
     static constexpr char Mode[] = "octet";
     const auto length = int(name.size());
     PutWord(packet.data(), OpWriteRequest);
-    std::memcpy(packet.data() + 2, name.data(), size_t(length));
+    PutBytes(packet.data() + 2, name);
     packet[2 + length] = '\0';
     std::memcpy(packet.data() + 3 + length, Mode, sizeof Mode);
     return length + 9;
@@ -29,7 +36,7 @@ int MakeWriteRequest(PacketBuffer& packet, QByteArrayView name) {
 int MakeDataPacket(PacketBuffer& packet, quint16 block, QByteArrayView data) {
     PutWord(packet.data(), OpData);
     PutWord(packet.data() + 2, block);
-    std::memcpy(packet.data() + 4, data.data(), size_t(data.size()));
+    PutBytes(packet.data() + 4, data);
     return int(data.size()) + 4;
 }
 

@@ -1,6 +1,7 @@
 #include "UProgressForm.h"
 
 #include "ApplicationException.h"
+#include "CodePage.h"
 #include "Udp.h"
 #include "debug.h"
 #include "serverEntry.h"
@@ -48,6 +49,8 @@ TProgressForm::TProgressForm(QWidget* parent)
         Udp1Read(Sender);
     };
     Timer1->setInterval(RetransmitMs);
+    // A coarse timer may fire up to 5 % early; a resend must never beat its period.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
     SendWRQTimer->setInterval(1);
     connect(SendWRQTimer, &QTimer::timeout, this, Guarded([this] { SendWRQTimerTimer(); }));
@@ -66,8 +69,11 @@ TProgressForm::TProgressForm(QWidget* parent)
 
 void TProgressForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    // The upload starts from the dialog's own modal loop, whose end it decides.
-    SendWRQTimer->start();
+    // A window coming back from minimised gets a spontaneous show event too; only the dialog's
+    // own showing starts an upload. It starts from the modal loop, whose end it decides.
+    if (!event->spontaneous()) {
+        SendWRQTimer->start();
+    }
 }
 
 void TProgressForm::closeEvent(QCloseEvent* event) {
@@ -204,7 +210,7 @@ void TProgressForm::AckReceived(quint16 block) {
 void TProgressForm::ErrorReceived(const Tftp::Reply& reply) {
     DebugWrite(QStringLiteral("Error Packet Recved"));
     DebugWrite(QStringLiteral("  ErrCode %1").arg(reply.Number));
-    DebugWrite(reply.Number == 0 ? QStringLiteral("ErrMsg: ") + QString::fromUtf8(reply.Message)
+    DebugWrite(reply.Number == 0 ? QStringLiteral("ErrMsg: ") + DecodeUtf8OrShiftJis(reply.Message)
                                  : Tftp::ErrorCodeText(reply.Number));
     Udp1->Close();
     End(trBadPacket);

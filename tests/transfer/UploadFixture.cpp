@@ -23,12 +23,12 @@ void UploadFixture::setFile(const QByteArray& content) {
     }
 }
 
-int UploadFixture::run() {
+int UploadFixture::run(int watchdogMs) {
     form.Entry = &entry;
     QTimer watchdog;
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, &form, [this] { form.done(-1); });
-    watchdog.start(15000);
+    watchdog.start(watchdogMs);
     return form.exec();
 }
 

@@ -2,6 +2,7 @@
 #include "Udp.h"
 #include "UploadFixture.h"
 
+#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -35,6 +36,7 @@ private slots:
     void errorPackets_data();
     void errorPackets();
     void silentServerTimesOut();
+    void restoringTheDialogDoesNotRestart();
     void hostNotFoundThenGoodUpload();
     void abortStopsEverything();
     void escapeAborts();
@@ -201,6 +203,9 @@ void TestProgressForm::errorPackets_data() {
     QTest::addColumn<int>("afterBlock");
     QTest::addColumn<QString>("line");
     QTest::newRow("code 0") << 0 << QByteArray("disk on fire") << -1 << "ErrMsg: disk on fire";
+    QTest::newRow("code 0, UTF-8") << 0 << QByteArray("満杯") << -1 << "ErrMsg: 満杯";
+    QTest::newRow("code 0, Shift-JIS")
+        << 0 << QByteArray::fromHex("838B815B835E") << -1 << "ErrMsg: ルータ";
     QTest::newRow("code 1") << 1 << QByteArray("no such dir") << -1 << "File Not Found";
     QTest::newRow("code 3 mid-transfer")
         << 3 << QByteArray() << 2 << "Disk Full or allocation exceeded";
@@ -236,25 +241,66 @@ void TestProgressForm::errorPackets() {
 }
 
 void TestProgressForm::silentServerTimesOut() {
+    constexpr qint64 Period = 100;
     UploadFixture f;
-    f.form.Timer1->setInterval(25);
+    f.form.Timer1->setInterval(Period);
     f.server.script = [](const Datagram&) {
     };
+    // Each send is traced right before it goes out; the first send starts the clock.
+    QElapsedTimer clock;
+    QList<qint64> sentAtMs;
+    QObject::connect(&f.debug, &TDebugForm::Appended, [&](const QString& line) {
+        if (line == "make WQR packet") {
+            clock.start();
+        }
+        if (line == "make WQR packet" || line.startsWith("timeout!")) {
+            sentAtMs.append(clock.nsecsElapsed() / 1000000);
+        }
+    });
     f.setFile(PatternBytes(10));
     QCOMPARE(f.run(), int(trTimeout));
+    const qint64 endedAtMs = clock.nsecsElapsed() / 1000000;
+
     QCOMPARE(f.server.received.size(), 5);
     for (const Datagram& d : f.server.received) {
         QCOMPARE(d.bytes, f.server.received.first().bytes);
     }
-    for (qsizetype i = 1; i < f.server.received.size(); ++i) {
-        QVERIFY(f.server.received[i].atMs - f.server.received[i - 1].atMs >= 20);
+    // Never early: resend k at least k periods after the first send, the end at least five.
+    QCOMPARE(sentAtMs.size(), 5);
+    for (qsizetype k = 1; k < sentAtMs.size(); ++k) {
+        QVERIFY2(sentAtMs[k] >= k * Period, qPrintable(QString::number(sentAtMs[k])));
     }
+    QVERIFY2(endedAtMs >= 5 * Period, qPrintable(QString::number(endedAtMs)));
     QCOMPARE(f.trace(),
              (QStringList{"file opened", "make WQR packet", "timeout! resend packet(1times)",
                           "timeout! resend packet(2times)", "timeout! resend packet(3times)",
                           "timeout! resend packet(4times)"}));
     QVERIFY(!f.form.Timer1->isActive());
     QVERIFY(!f.form.Udp1->IsOpen());
+}
+
+void TestProgressForm::restoringTheDialogDoesNotRestart() {
+    UploadFixture f;
+    f.form.Timer1->setInterval(2000);
+    bool minimised = false;
+    f.server.script = [&](const Datagram& d) {
+        if (!IsData(d, 2) || minimised) {
+            f.server.acknowledgeNormally(d);
+            return;
+        }
+        // The user minimises the dialog and brings it back before block 2 is acknowledged.
+        minimised = true;
+        f.form.setWindowState(Qt::WindowMinimized);
+        QTimer::singleShot(100, &f.form, [&] { f.form.setWindowState(Qt::WindowNoState); });
+        QTimer::singleShot(300, &f.form, [&f, d] { f.server.acknowledgeNormally(d); });
+    };
+    const QByteArray content = PatternBytes(2000);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QVERIFY(minimised);
+    QCOMPARE(f.trace().count("make WQR packet"), 1);
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 3, 4}));
+    QCOMPARE(f.server.file(), content);
 }
 
 void TestProgressForm::hostNotFoundThenGoodUpload() {
@@ -293,6 +339,7 @@ void TestProgressForm::abortStopsEverything() {
     // A notification queued before the abort reaches a closed endpoint and is dropped.
     TMessage late{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 0), 0};
     f.form.Udp1->WndProc(late);
+    f.server.drain();
     QCOMPARE(f.server.dataBlocks().size(), 3);
 }
 
