@@ -35,14 +35,28 @@ const QStringList& TDebugForm::Lines() const {
     return DebugListBox->Lines();
 }
 
-void TDebugForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // The size is meant to include the frame, which is only known once the window exists.
-    if (!Placed && windowHandle()) {
-        Placed = true;
-        const QMargins frame = windowHandle()->frameMargins();
-        resize(OuterSize.shrunkBy(frame));
+bool TDebugForm::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // The size is meant to include the frame. A window manager frames the window only after it
+    // is first shown, and tells of it with a move, so look again until a frame shows up. Without
+    // one the client area is the whole window and the first size holds.
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::ActivationChange:
+        if (!Framed && windowHandle()) {
+            const QMargins frame = windowHandle()->frameMargins();
+            if (!frame.isNull()) {
+                Framed = true;
+                resize(OuterSize.shrunkBy(frame));
+            }
+        }
+        break;
+    default:
+        break;
     }
+    return handled;
 }
 
 void DebugWrite(const QString& Text) {

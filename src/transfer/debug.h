@@ -22,10 +22,10 @@ signals:
     void Appended(const QString& Line);
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
-    bool Placed = false;
+    bool Framed = false;
 };
 
 // The program's one trace window; null until the application creates it.

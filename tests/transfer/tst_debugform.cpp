@@ -76,6 +76,7 @@ void TestDebugForm::placement() {
 }
 
 void TestDebugForm::noWindowNoTrace() {
+    form->show();
     DebugForm = nullptr;
     DebugWrite(QStringLiteral("nobody listens"));
     QVERIFY(form->Lines().isEmpty());
