@@ -13,6 +13,8 @@
 #include <QStyle>
 #include <QTimer>
 
+TProgressForm* ProgressForm = nullptr;
+
 namespace {
 
 constexpr int RetransmitMs = 5000;

@@ -55,3 +55,6 @@ private:
     void SendPacket();
     void End(TransferResult result);
 };
+
+// The program's one progress dialog; null until the program creates it.
+extern TProgressForm* ProgressForm;

@@ -5,8 +5,9 @@
 
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv) {
+    // The application title. No display name is set: Qt would append it to every window title,
+    // and each window carries exactly its own caption.
     setApplicationName(QStringLiteral("Zanvel TFTP"));
-    setApplicationDisplayName(QStringLiteral("Zanvel TFTP"));
     setApplicationVersion(QStringLiteral("1.02"));
     SetExceptionDisplay(ShowException);
 }

@@ -1,0 +1,204 @@
+#include "ModalDriver.h"
+#include "ModalResult.h"
+#include "entryEdit.h"
+
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+class TestEntryEdit : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void layout();
+    void validation_data();
+    void validation();
+    void escapeCancelsUntouched();
+    void lineBreaksBecomeBlanks();
+    void browseSetsOnlyLocalFile();
+
+private:
+    void fill(const QString& port);
+    // Presses Enter, which is OK; gives the text of the error box it brought up, or "" when the
+    // dialog closed with OK, and the dialog's result.
+    std::pair<QString, int> pressOk();
+
+    TEntryEditDlg* dlg = nullptr;
+};
+
+void TestEntryEdit::init() {
+    dlg = new TEntryEditDlg;
+}
+
+void TestEntryEdit::cleanup() {
+    delete dlg;
+}
+
+void TestEntryEdit::fill(const QString& port) {
+    dlg->EntryName->setText(QStringLiteral("router"));
+    dlg->ServerAddress->setText(QStringLiteral("192.168.0.1"));
+    dlg->ServerPort->setText(port);
+    dlg->LocalFile->setText(QStringLiteral("/srv/fw.bin"));
+    dlg->RemoteFile->setText(QStringLiteral("fw.bin"));
+}
+
+std::pair<QString, int> TestEntryEdit::pressOk() {
+    QString error;
+    OnNextModal([&](QWidget* dialog) {
+        // Only a refusal brings up a box; it is read, dismissed, and the dialog left.
+        QTimer::singleShot(0, [&, dialog] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                return;
+            }
+            QCOMPARE(box->windowTitle(), QStringLiteral("エラー"));
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+            error = box->text();
+            box->button(QMessageBox::Ok)->click();
+            QVERIFY(dialog->isVisible());
+            dialog->close();
+        });
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+    });
+    const int result = dlg->exec();
+    QCoreApplication::processEvents();
+    return {error, result};
+}
+
+void TestEntryEdit::layout() {
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("エントリ編集"));
+    QCOMPARE(dlg->size(), QSize(401, 205));
+    QVERIFY(dlg->OKBtn->isDefault());
+    QCOMPARE(dlg->BrowseButton->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(dlg->OpenDialog1->nameFilters(),
+             (QStringList{"全てのファイル (*)", "binファイル (*.bin)", "exeファイル (*.exe)"}));
+    dlg->show();
+    QCOMPARE(dlg->focusWidget(), dlg->EntryName);
+    QList<QWidget*> order{dlg->focusWidget()};
+    while (order.size() < 7) {
+        QTest::keyClick(order.last(), Qt::Key_Tab);
+        order.append(dlg->focusWidget());
+    }
+    QCOMPARE(order, (QList<QWidget*>{dlg->EntryName, dlg->ServerAddress, dlg->ServerPort,
+                                     dlg->LocalFile, dlg->RemoteFile, dlg->OKBtn, dlg->CancelBtn}));
+}
+
+void TestEntryEdit::validation_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("remote");
+    QTest::addColumn<QString>("error");
+    const QString portError = QStringLiteral("サーバーポートが不正です");
+    const QString emptyError = QStringLiteral("未記入項目があります");
+    QTest::newRow("69") << "69"
+                        << "fw.bin"
+                        << "";
+    QTest::newRow("leading blank") << " 69"
+                                   << "fw.bin"
+                                   << "";
+    QTest::newRow("plus") << "+69"
+                          << "fw.bin"
+                          << "";
+    QTest::newRow("dollar") << "$45"
+                            << "fw.bin"
+                            << "";
+    QTest::newRow("0x") << "0x45"
+                        << "fw.bin"
+                        << "";
+    QTest::newRow("0 and beyond 65535") << "70000"
+                                        << "fw.bin"
+                                        << "";
+    QTest::newRow("blank-only field is filled") << "69"
+                                                << " "
+                                                << "";
+    QTest::newRow("trailing blank") << "69 "
+                                    << "fw.bin" << portError;
+    QTest::newRow("inner blank") << "6 9"
+                                 << "fw.bin" << portError;
+    QTest::newRow("letters") << "69a"
+                             << "fw.bin" << portError;
+    QTest::newRow("beyond 32 bits") << "2147483648"
+                                    << "fw.bin" << portError;
+    QTest::newRow("empty port") << ""
+                                << "fw.bin" << emptyError;
+    QTest::newRow("empty remote and bad port") << "x"
+                                               << "" << emptyError;
+}
+
+void TestEntryEdit::validation() {
+    QFETCH(QString, port);
+    QFETCH(QString, remote);
+    QFETCH(QString, error);
+    fill(port);
+    dlg->RemoteFile->setText(remote);
+    const auto [shown, result] = pressOk();
+    QCOMPARE(shown, error);
+    QCOMPARE(result, error.isEmpty() ? int(mrOk) : int(mrCancel));
+    QCOMPARE(dlg->ServerPort->text(), port);
+    QCOMPARE(dlg->RemoteFile->text(), remote);
+}
+
+void TestEntryEdit::escapeCancelsUntouched() {
+    fill(QString());
+    dlg->EntryName->clear();
+    OnNextModal([](QWidget* dialog) { QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape); });
+    QCOMPARE(dlg->exec(), int(mrCancel));
+    QCOMPARE(dlg->EntryName->text(), QString());
+    QCOMPARE(dlg->LocalFile->text(), QStringLiteral("/srv/fw.bin"));
+}
+
+void TestEntryEdit::lineBreaksBecomeBlanks() {
+    QGuiApplication::clipboard()->setText(QStringLiteral("core\r\nrouter\n"));
+    dlg->EntryName->setText(QStringLiteral("x"));
+    dlg->EntryName->end(false);
+    dlg->EntryName->paste();
+    QCOMPARE(dlg->EntryName->text(), QStringLiteral("xcore  router "));
+    dlg->LocalFile->setText(QStringLiteral("/tmp/a\nb.bin"));
+    QCOMPARE(dlg->LocalFile->text(), QStringLiteral("/tmp/a b.bin"));
+}
+
+void TestEntryEdit::browseSetsOnlyLocalFile() {
+    QTemporaryDir dir;
+    const QString chosen = dir.filePath(QStringLiteral("image.bin"));
+    QFile(chosen).open(QIODevice::WriteOnly);
+    fill(QStringLiteral("69"));
+    dlg->OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
+
+    OnNextModal([](QWidget* open) { static_cast<QDialog*>(open)->reject(); });
+    dlg->BrowseButtonClick();
+    QCOMPARE(dlg->LocalFile->text(), QStringLiteral("/srv/fw.bin"));
+
+    OnNextModal([&](QWidget* open) {
+        auto* files = static_cast<QFileDialog*>(open);
+        // The user types the file's path and confirms it.
+        Type(files, "fileNameEdit", chosen);
+        QCOMPARE(files->selectedFiles(), QStringList{chosen});
+        static_cast<QDialog*>(files)->QDialog::done(QDialog::Accepted);
+    });
+    dlg->BrowseButtonClick();
+    QCOMPARE(dlg->LocalFile->text(), chosen);
+    QCOMPARE(dlg->RemoteFile->text(), QStringLiteral("fw.bin"));
+
+    // The next browse starts from the file chosen, not from what the field now holds.
+    dlg->LocalFile->setText(QStringLiteral("/elsewhere/other.bin"));
+    QStringList offered;
+    OnNextModal([&](QWidget* open) {
+        auto* files = static_cast<QFileDialog*>(open);
+        offered = files->selectedFiles();
+        files->reject();
+    });
+    dlg->BrowseButtonClick();
+    QCOMPARE(offered, QStringList{chosen});
+}
+
+QTEST_MAIN(TestEntryEdit)
+#include "tst_entryedit.moc"

@@ -1,0 +1,479 @@
+#include "EntryList.h"
+#include "ExceptionRecorder.h"
+#include "ModalDriver.h"
+#include "ScriptedTftpServer.h"
+#include "TransferResult.h"
+#include "UAboutDialog.h"
+#include "UProgressForm.h"
+#include "entryEdit.h"
+#include "mainform.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray Store(const QStringList& names) {
+    QByteArray text;
+    for (int i = 0; i < names.size(); ++i) {
+        text += QStringLiteral("[entryno%1]\r\nentryname=%2\r\naddress=127.0.0.1\r\nport=69\r\n"
+                               "localfile=C:\\images\\%2.bin\r\nremotefile=%2.bin\r\n")
+                    .arg(i)
+                    .arg(names[i])
+                    .toUtf8();
+    }
+    return text;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void windowAndControls();
+    void startWithoutStore();
+    void moveStatesAtStart_data();
+    void moveStatesAtStart();
+    void fullPathBox_data();
+    void fullPathBox();
+    void entryCommands_data();
+    void entryCommands();
+    void editOnlyThePortKeepsTheLine();
+    void entryDataShowsLiterally();
+    void sendShowsResult_data();
+    void sendShowsResult();
+    void resultTexts_data();
+    void resultTexts();
+    void closeSavesTheList();
+    void failedSaveKeepsWindowAndStore();
+    void unreadableStoreSurvivesClose();
+    void brokenListIsAsserted();
+
+private:
+    // Opens the main window on a store holding entries of these names, shown and active.
+    void open(const QStringList& names);
+    QStringList lines() const;
+    QStringList entryNames() const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString path;
+    std::unique_ptr<ExceptionRecorder> recorder;
+    std::unique_ptr<TEntryEditDlg> edit;
+    std::unique_ptr<TProgressForm> progress;
+    std::unique_ptr<TAboutDlg> about;
+    std::unique_ptr<TForm1> form;
+};
+
+void TestMainForm::init() {
+    dir = std::make_unique<QTemporaryDir>();
+    path = dir->filePath(QStringLiteral("entrys.txt"));
+    recorder = std::make_unique<ExceptionRecorder>();
+    EntryList = TEntryList();
+    edit = std::make_unique<TEntryEditDlg>();
+    progress = std::make_unique<TProgressForm>();
+    about = std::make_unique<TAboutDlg>();
+    EntryEditDlg = edit.get();
+    ProgressForm = progress.get();
+    AboutDlg = about.get();
+}
+
+void TestMainForm::cleanup() {
+    form.reset();
+    EntryEditDlg = nullptr;
+    ProgressForm = nullptr;
+    AboutDlg = nullptr;
+    about.reset();
+    progress.reset();
+    edit.reset();
+    EntryList = TEntryList();
+    recorder.reset();
+    dir.reset();
+}
+
+void TestMainForm::open(const QStringList& names) {
+    if (!names.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Store(names));
+    }
+    form = std::make_unique<TForm1>(path);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+}
+
+QStringList TestMainForm::lines() const {
+    QStringList texts;
+    for (int i = 0; i < form->EntryListBox->count(); ++i) {
+        texts.append(form->EntryListBox->item(i)->text());
+    }
+    return texts;
+}
+
+QStringList TestMainForm::entryNames() const {
+    QStringList names;
+    for (int i = 0; i < EntryList.Count(); ++i) {
+        names.append(EntryList.Get(i)->EntryName);
+    }
+    return names;
+}
+
+void TestMainForm::windowAndControls() {
+    open({"a", "b"});
+    QCOMPARE(form->windowTitle(), QStringLiteral("Zanvel TFTP "));
+    QCOMPARE(form->size(), QSize(323, 285));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(QApplication::focusWidget(), form->EntryListBox);
+    QCOMPARE(form->Panel2->geometry(), QRect(0, 160, 323, 105));
+    QCOMPARE(form->ServerAddressLbl->pos(), QPoint(168, 11));
+
+    // Buttons and menu items show their own captions, follow their action and run it.
+    const QList<QToolButton*> buttons = form->ToolBar1->findChildren<QToolButton*>();
+    QStringList captions;
+    for (const QToolButton* b : buttons) {
+        captions.append(b->text());
+        QCOMPARE(b->height(), 47);
+    }
+    QCOMPARE(captions,
+             (QStringList{"送信", "新規", "編集", "複製", "削除", "上へ", "下へ", "About"}));
+    QStringList items;
+    for (const QAction* item : form->PopupMenu1->actions()) {
+        items.append(item->text());
+    }
+    QCOMPARE(items,
+             (QStringList{"サーバーへ送信\tReturn", "", "エントリの新規作成\tCtrl+N",
+                          "エントリの編集\tCtrl+E", "エントリの複製\tCtrl+D", "エントリの削除\tDel",
+                          "エントリを一つ上へ移動\tAlt+Up", "エントリを一つ下へ移動\tAlt+Down"}));
+    QVERIFY(!form->UpBtn->isEnabled());
+    QVERIFY(!form->findChild<QAction*>("Up1")->isEnabled());
+    form->findChild<QAction*>("Down1")->trigger();
+    QCOMPARE(entryNames(), (QStringList{"b", "a"}));
+    QVERIFY(form->UpBtn->isEnabled() && !form->DownBtn->isEnabled());
+    form->DeleteBtn->click();
+    QCOMPARE(lines(), QStringList{"b"});
+}
+
+void TestMainForm::startWithoutStore() {
+    open({});
+    QCOMPARE(form->EntryListBox->count(), 0);
+    QCOMPARE(form->ItemIndex(), -1);
+    for (const QLabel* label : {form->ServerAddressLbl, form->ServerPortLbl, form->LocalFileLbl,
+                                form->RemoteFileLbl, form->StatusText}) {
+        QCOMPARE(label->text(), QString());
+    }
+    for (const QToolButton* b : form->ToolBar1->findChildren<QToolButton*>()) {
+        QCOMPARE(b->isEnabled(), b == form->NewBtn || b == form->AboutBtn);
+    }
+    QVERIFY(recorder->shown.isEmpty());
+    // Unusable commands do nothing, by key or by double click.
+    QTest::keyClick(form->EntryListBox, Qt::Key_Delete);
+    QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton);
+    QCOMPARE(form->StatusText->text(), QString());
+}
+
+void TestMainForm::moveStatesAtStart_data() {
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("down");
+    QTest::newRow("one entry") << QStringList{"a"} << false;
+    QTest::newRow("three entries") << QStringList{"a", "b", "c"} << true;
+}
+
+void TestMainForm::moveStatesAtStart() {
+    QFETCH(QStringList, names);
+    QFETCH(bool, down);
+    open(names);
+    QCOMPARE(form->ItemIndex(), 0);
+    QCOMPARE(lines(), names);
+    QCOMPARE(form->ServerAddressLbl->text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(form->ServerPortLbl->text(), QStringLiteral("69"));
+    QCOMPARE(form->RemoteFileLbl->text(), QStringLiteral("a.bin"));
+    QVERIFY(form->SendAction->isEnabled() && form->DeleteAction->isEnabled());
+    QVERIFY(!form->UpAction->isEnabled());
+    QCOMPARE(form->DownAction->isEnabled(), down);
+}
+
+void TestMainForm::fullPathBox_data() {
+    QTest::addColumn<QString>("local");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("Windows") << "C:\\images\\router.bin"
+                             << "router.bin";
+    QTest::newRow("drive only") << "C:router.bin"
+                                << "router.bin";
+    QTest::newRow("Linux") << "/home/u/fw.bin"
+                           << "fw.bin";
+    QTest::newRow("no folder") << "fw.bin"
+                               << "fw.bin";
+    QTest::newRow("folder") << "/srv/tftp/"
+                            << "";
+}
+
+void TestMainForm::fullPathBox() {
+    QFETCH(QString, local);
+    QFETCH(QString, shown);
+    open({"a"});
+    EntryList.Get(0)->LocalFile = local;
+    form->FullPathChkBox->click();
+    QCOMPARE(form->LocalFileLbl->text(), local);
+    form->FullPathChkBox->click();
+    QCOMPARE(form->LocalFileLbl->text(), shown);
+
+    // With nothing selected the box changes nothing.
+    form->SetItemIndex(-1);
+    form->RefreshDetails();
+    form->ShowStatus(QStringLiteral("kept"));
+    form->FullPathChkBox->click();
+    QCOMPARE(form->StatusText->text(), QStringLiteral("kept"));
+}
+
+void TestMainForm::entryCommands_data() {
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<int>("selectedAfter");
+    const QStringList abc{"a", "b", "c"};
+    const QKeySequence del(Qt::Key_Delete), up(Qt::ALT | Qt::Key_Up), down(Qt::ALT | Qt::Key_Down);
+    QTest::newRow("new on empty list")
+        << QStringList() << -1 << QKeySequence(Qt::CTRL | Qt::Key_N) << QStringList{"new"} << -1;
+    QTest::newRow("new keeps selection")
+        << abc << 1 << QKeySequence(Qt::CTRL | Qt::Key_N) << QStringList{"a", "b", "c", "new"} << 1;
+    QTest::newRow("delete first") << abc << 0 << del << QStringList{"b", "c"} << 0;
+    QTest::newRow("delete middle") << abc << 1 << del << QStringList{"a", "c"} << 0;
+    QTest::newRow("delete last") << abc << 2 << del << QStringList{"a", "b"} << 1;
+    QTest::newRow("delete only") << QStringList{"a"} << 0 << del << QStringList() << -1;
+    QTest::newRow("up") << abc << 2 << up << QStringList{"a", "c", "b"} << 1;
+    QTest::newRow("up on first") << abc << 0 << up << abc << 0;
+    QTest::newRow("down") << abc << 0 << down << QStringList{"b", "a", "c"} << 1;
+    QTest::newRow("down on last") << abc << 2 << down << abc << 2;
+    QTest::newRow("duplicate twice")
+        << abc << 1 << QKeySequence(Qt::CTRL | Qt::Key_D, Qt::CTRL | Qt::Key_D)
+        << QStringList{"a", "b", "c", "b", "b"} << 4;
+}
+
+void TestMainForm::entryCommands() {
+    QFETCH(QStringList, names);
+    QFETCH(int, selected);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QStringList, after);
+    QFETCH(int, selectedAfter);
+    open(names);
+    form->SetItemIndex(selected);
+    form->RefreshDetails();
+    if (keys[0].key() == Qt::Key_N) {
+        OnNextModal([](QWidget* dialog) {
+            Type(dialog, "EntryName", QStringLiteral("new"));
+            Type(dialog, "ServerAddress", QStringLiteral("tftp-host"));
+            Type(dialog, "LocalFile", QStringLiteral("/srv/new.bin"));
+            Type(dialog, "RemoteFile", QStringLiteral("new.bin"));
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        });
+    }
+    QTest::keySequence(form->EntryListBox, keys);
+    QCOMPARE(lines(), after);
+    QCOMPARE(entryNames(), after);
+    QCOMPARE(form->ItemIndex(), selectedAfter);
+    if (selectedAfter >= 0) {
+        QCOMPARE(form->RemoteFileLbl->text(), EntryList.Get(selectedAfter)->RemoteFile);
+        QCOMPARE(form->UpAction->isEnabled(), selectedAfter > 0);
+        QCOMPARE(form->DownAction->isEnabled(), selectedAfter < after.size() - 1);
+    } else {
+        QCOMPARE(form->ServerAddressLbl->text(), QString());
+        QVERIFY(!form->SendAction->isEnabled() && form->NewAction->isEnabled());
+    }
+    QVERIFY(recorder->shown.isEmpty());
+}
+
+void TestMainForm::editOnlyThePortKeepsTheLine() {
+    open({"a", "b"});
+    form->SetItemIndex(1);
+    OnNextModal([](QWidget* dialog) {
+        QCOMPARE(dialog->findChild<QLineEdit*>("EntryName")->text(), QStringLiteral("b"));
+        Type(dialog, "ServerPort", QStringLiteral("0x45a"));
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+    });
+    QTest::keyClick(form->EntryListBox, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(EntryList.Get(1)->ServerPort, 0x45a);
+    QCOMPARE(form->ServerPortLbl->text(), QStringLiteral("1114"));
+    QCOMPARE(lines(), (QStringList{"a", "b"}));
+    QCOMPARE(form->ItemIndex(), 1);
+
+    // Cancel changes nothing, and the details are refreshed all the same.
+    form->ShowStatus(QStringLiteral("old"));
+    OnNextModal([](QWidget* dialog) {
+        Type(dialog, "EntryName", QStringLiteral("changed"));
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+    });
+    form->EditAction->trigger();
+    QCOMPARE(EntryList.Get(1)->EntryName, QStringLiteral("b"));
+    QCOMPARE(form->StatusText->text(), QString());
+}
+
+void TestMainForm::entryDataShowsLiterally() {
+    open({"<b>x</b>", "a&b"});
+    EntryList.Get(0)->ServerAddress = QStringLiteral("<i>host</i>");
+    form->RefreshDetails();
+    QCOMPARE(lines(), (QStringList{"<b>x</b>", "a&b"}));
+    for (const QLabel* label : {form->ServerAddressLbl, form->ServerPortLbl, form->LocalFileLbl,
+                                form->RemoteFileLbl, form->StatusText}) {
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+    QCOMPARE(form->ServerAddressLbl->text(), QStringLiteral("<i>host</i>"));
+}
+
+void TestMainForm::sendShowsResult_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("result");
+    QTest::newRow("completed") << "" << int(trCompleted);
+    QTest::newRow("bad packet") << "refuse" << int(trBadPacket);
+    QTest::newRow("file error") << "no file" << int(trFileOpenError);
+    QTest::newRow("host not found") << "no host" << int(trHostNotFound);
+    QTest::newRow("timeout") << "silent" << int(trTimeout);
+}
+
+void TestMainForm::sendShowsResult() {
+    QFETCH(QString, how);
+    QFETCH(int, result);
+    ScriptedTftpServer server;
+    open({"a", "b"});
+    TServerEntry* entry = EntryList.Get(0);
+    entry->ServerPort = server.port();
+    entry->LocalFile = dir->filePath(QStringLiteral("fw.bin"));
+    if (how != "no file") {
+        QFile file(entry->LocalFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(700, 'x'));
+    }
+    if (how == "no host") {
+        entry->ServerAddress = QStringLiteral("no.such.host.invalid");
+    }
+    if (how == "refuse") {
+        server.script = [&](const ScriptedTftpServer::Datagram&) {
+            server.answer(ScriptedTftpServer::error(2, "read-only"));
+        };
+    }
+    if (how == "silent") {
+        server.script = [](const ScriptedTftpServer::Datagram&) {
+        };
+        progress->Timer1->setInterval(10);
+    }
+    form->ShowStatus(QStringLiteral("earlier"));
+    QTest::keyClick(form->EntryListBox, Qt::Key_Return);
+    QCOMPARE(form->StatusText->text(), SendResultText(result));
+    QVERIFY(!progress->isVisible());
+
+    // The message stays until the selection changes.
+    QTest::keyClick(form->EntryListBox, Qt::Key_Down);
+    QCOMPARE(form->ItemIndex(), 1);
+    QCOMPARE(form->StatusText->text(), QString());
+
+    // A double click sends the selected entry too.
+    QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton, {},
+                       form->EntryListBox->visualItemRect(form->EntryListBox->item(1)).center());
+    QCOMPARE(form->StatusText->text(), SendResultText(trFileOpenError));
+}
+
+void TestMainForm::resultTexts_data() {
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1") << 1 << "送信完了";
+    QTest::newRow("2") << 2 << "送信中止";
+    QTest::newRow("100") << 100 << "サーバーから不正なパケットを受信しました";
+    QTest::newRow("101") << 101 << "ファイルがオープンできません";
+    QTest::newRow("102") << 102 << "ソケットの作成ができません";
+    QTest::newRow("103") << 103 << "ホストが見つかりません";
+    QTest::newRow("104") << 104 << "ソケットエラーです";
+    QTest::newRow("105") << 105 << "タイムアウトしました";
+    QTest::newRow("3") << 3 << "予期せぬエラーです";
+    QTest::newRow("106") << 106 << "予期せぬエラーです";
+    QTest::newRow("-1") << -1 << "予期せぬエラーです";
+}
+
+void TestMainForm::resultTexts() {
+    QFETCH(int, result);
+    QFETCH(QString, text);
+    QCOMPARE(SendResultText(result), text);
+}
+
+void TestMainForm::closeSavesTheList() {
+    open({"a", "b", "c"});
+    form->SetItemIndex(1);
+    form->DeleteAction->trigger();
+    QVERIFY(form->close());
+    QCOMPARE(ReadAll(path), Store({"a", "c"}));
+}
+
+void TestMainForm::failedSaveKeepsWindowAndStore() {
+    open({"a", "b"});
+    for (int i = 0; i < 20; ++i) {
+        form->DuplicateAction->trigger();
+    }
+    // A file size limit makes the write fail part-way, for root as for anybody.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool closed = form->close();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!closed);
+    QVERIFY(form->isVisible());
+    QCOMPARE(recorder->shown, QStringList{path + QStringLiteral(" に書き込めません")});
+    QCOMPARE(ReadAll(path), Store({"a", "b"}));
+    QVERIFY(form->close());
+    QCOMPARE(EntryList.Count(), 22);
+    QVERIFY(ReadAll(path).contains("[entryno21]"));
+}
+
+void TestMainForm::unreadableStoreSurvivesClose() {
+    QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("entrys.txt")));
+    open({});
+    QCOMPARE(recorder->shown, QStringList{path + QStringLiteral(" を読み込めません")});
+    QCOMPARE(form->EntryListBox->count(), 0);
+    OnNextModal([](QWidget* dialog) {
+        for (const char* field : {"EntryName", "ServerAddress", "LocalFile", "RemoteFile"}) {
+            Type(dialog, field, QStringLiteral("x"));
+        }
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+    });
+    form->NewAction->trigger();
+    QCOMPARE(EntryList.Count(), 1);
+    QVERIFY(form->close());
+    QVERIFY(QFileInfo(path).isDir());
+    QCOMPARE(recorder->shown.size(), 1);
+}
+
+void TestMainForm::brokenListIsAsserted() {
+    open({"a"});
+    EntryList.Append(std::make_unique<TServerEntry>());
+    form->FullPathChkBox->click();
+    QCOMPARE(recorder->shown, QStringList{"Assertion failure (mainform, 124 行)"});
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
