@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -82,6 +83,10 @@ void TestEntryEdit::layout() {
     QCOMPARE(dlg->BrowseButton->focusPolicy(), Qt::NoFocus);
     QCOMPARE(dlg->OpenDialog1->nameFilters(),
              (QStringList{"全てのファイル (*)", "binファイル (*.bin)", "exeファイル (*.exe)"}));
+    // With the program's font every caption ends before its field begins.
+    for (const QLabel* label : dlg->findChildren<QLabel*>()) {
+        QVERIFY2(label->x() + label->sizeHint().width() <= 120, qPrintable(label->text()));
+    }
     dlg->show();
     QCOMPARE(dlg->focusWidget(), dlg->EntryName);
     QList<QWidget*> order{dlg->focusWidget()};

@@ -149,6 +149,14 @@ void TestMainForm::windowAndControls() {
     QCOMPARE(QApplication::focusWidget(), form->EntryListBox);
     QCOMPARE(form->Panel2->geometry(), QRect(0, 160, 323, 105));
     QCOMPARE(form->ServerAddressLbl->pos(), QPoint(168, 11));
+    // With the program's font no caption runs into the control beside it or out of the window.
+    for (const char* name : {"Label2", "Label5", "Label4"}) {
+        const QLabel* label = form->findChild<QLabel*>(name);
+        QVERIFY2(label->x() + label->sizeHint().width() <= 168, name);
+    }
+    const QLabel* label3 = form->findChild<QLabel*>("Label3");
+    QVERIFY(label3->x() + label3->sizeHint().width() <= form->FullPathChkBox->x());
+    QVERIFY(form->FullPathChkBox->x() + form->FullPathChkBox->sizeHint().width() <= 323);
 
     // Buttons and menu items show their own captions, follow their action and run it.
     const QList<QToolButton*> buttons = form->ToolBar1->findChildren<QToolButton*>();
@@ -156,6 +164,8 @@ void TestMainForm::windowAndControls() {
     for (const QToolButton* b : buttons) {
         captions.append(b->text());
         QCOMPARE(b->height(), 47);
+        QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) + 4 <= b->width(),
+                 qPrintable(b->text()));
     }
     QCOMPARE(captions,
              (QStringList{"送信", "新規", "編集", "複製", "削除", "上へ", "下へ", "About"}));
