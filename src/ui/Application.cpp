@@ -3,12 +3,15 @@
 #include "ApplicationException.h"
 #include "ExceptionBox.h"
 
+#include <QIcon>
+
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv) {
     // The application title. No display name is set: Qt would append it to every window title,
     // and each window carries exactly its own caption.
     setApplicationName(QStringLiteral("Zanvel TFTP"));
     setApplicationVersion(QStringLiteral("1.02"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/zanvel-tftp.png")));
     SetExceptionDisplay(ShowException);
 }
 

@@ -1,6 +1,7 @@
 #include "mainform.h"
 
 #include "ApplicationException.h"
+#include "DROPDST.h"
 #include "EEntryStoreError.h"
 #include "EntryList.h"
 #include "FormFont.h"
@@ -121,7 +122,6 @@ TForm1::TForm1(const QString& StorePath, QWidget* parent)
     , StorePath(StorePath) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Zanvel TFTP "));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/zanvel-tftp.png")));
     setFont(FormFont());
     setFixedSize(ClientWidth, ClientHeight);
 
@@ -163,6 +163,15 @@ TForm1::TForm1(const QString& StorePath, QWidget* parent)
     StatusText->setObjectName(QStringLiteral("StatusText"));
     StatusText->setTextFormat(Qt::PlainText);
     StatusBar1->addPermanentWidget(StatusText, 1);
+
+    DropDst1 = new TDropDst(this);
+    DropDst1->setObjectName(QStringLiteral("DropDst1"));
+    DropDst1->SetControl(Panel1);
+    DropDst1->SetTarget(htControl);
+    DropDst1->OnFileDrop = [this](QObject* Sender, const QStringList& Files, int X, int Y) {
+        DropDst1FileDrop(Sender, Files, X, Y);
+    };
+    DropDst1->Loaded();
 
     EntryListBox->setFocus();
     FormCreate();
@@ -513,6 +522,26 @@ void TForm1::FullPathChkBoxClick() {
     if (ItemIndex() >= 0) {
         RefreshDetails();
     }
+}
+
+void TForm1::DropDst1FileDrop(QObject*, const QStringList& Files, int, int) {
+    const int index = ItemIndex();
+    if (index < 0) {
+        return;
+    }
+    // Each file goes to the selected entry's server under the entry's remote name; the results
+    // are not shown, and the next file follows whatever became of the last.
+    const TServerEntry* selected = EntryList.Get(index);
+    TServerEntry temporary;
+    for (const QString& path : Files) {
+        temporary.ServerAddress = selected->ServerAddress;
+        temporary.ServerPort = selected->ServerPort;
+        temporary.RemoteFile = selected->RemoteFile;
+        temporary.LocalFile = path;
+        ProgressForm->Entry = &temporary;
+        ProgressForm->exec();
+    }
+    ProgressForm->Entry = nullptr;
 }
 
 void TForm1::AboutBtnClick() {

@@ -11,6 +11,7 @@ class QListWidget;
 class QMenu;
 class QStatusBar;
 class QToolButton;
+class TDropDst;
 
 // The main window: the list of server entries with the details of the selected one, the entry
 // commands, sending, and the outcome of the last send in the status bar. It loads the entry
@@ -43,6 +44,7 @@ public:
     QStatusBar* StatusBar1;
     QLabel* StatusText;
     QMenu* PopupMenu1;
+    TDropDst* DropDst1;
 
     QAction* SendAction;
     QAction* NewAction;
@@ -66,6 +68,7 @@ public:
     void SwapEntries(int From, int To);
     void FullPathChkBoxClick();
     void AboutBtnClick();
+    void DropDst1FileDrop(QObject* Sender, const QStringList& Files, int X, int Y);
 
     // The selected line, -1 when nothing is selected.
     int ItemIndex() const;

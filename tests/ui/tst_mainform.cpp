@@ -11,16 +11,19 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
@@ -70,6 +73,8 @@ private slots:
     void failedSaveKeepsWindowAndStore();
     void unreadableStoreSurvivesClose();
     void brokenListIsAsserted();
+    void droppedFilesUploadInTurn_data();
+    void droppedFilesUploadInTurn();
 
 private:
     // Opens the main window on a store holding entries of these names, shown and active.
@@ -483,6 +488,54 @@ void TestMainForm::brokenListIsAsserted() {
     EntryList.Append(std::make_unique<TServerEntry>());
     form->FullPathChkBox->click();
     QCOMPARE(recorder->shown, QStringList{"Assertion failure (mainform, 124 行)"});
+}
+
+void TestMainForm::droppedFilesUploadInTurn_data() {
+    QTest::addColumn<int>("selected");
+    QTest::newRow("entry selected") << 1;
+    QTest::newRow("nothing selected") << -1;
+}
+
+void TestMainForm::droppedFilesUploadInTurn() {
+    QFETCH(int, selected);
+    ScriptedTftpServer server;
+    open({"a", "b"});
+    EntryList.Get(1)->ServerPort = server.port();
+    form->SetItemIndex(selected);
+    form->ShowStatus(QStringLiteral("before the drop"));
+    QStringList paths;
+    QList<QUrl> urls;
+    for (const char* content : {"first", "second file", "the third"}) {
+        paths.append(dir->filePath(QString::number(paths.size()) + QStringLiteral(".bin")));
+        QFile file(paths.last());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        urls.append(QUrl::fromLocalFile(paths.last()));
+    }
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form->Panel1, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(3, 3), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form->Panel1, &drop);
+
+    server.drain();
+    QList<QByteArray> requests, payloads;
+    for (const ScriptedTftpServer::Datagram& d : server.received) {
+        (d.opcode() == 2 ? requests : payloads).append(d.bytes.mid(d.opcode() == 2 ? 2 : 4));
+    }
+    if (selected < 0) {
+        QVERIFY(server.received.isEmpty());
+    } else {
+        // One upload per file, in the drop's order, each under the entry's remote name.
+        QCOMPARE(requests, QList<QByteArray>(3, QByteArray("b.bin\0octet\0", 12)));
+        QCOMPARE(payloads, (QList<QByteArray>{"first", "second file", "the third"}));
+    }
+    QCOMPARE(form->StatusText->text(), QStringLiteral("before the drop"));
+    QCOMPARE(form->ItemIndex(), selected);
+    QCOMPARE(entryNames(), (QStringList{"a", "b"}));
+    QCOMPARE(EntryList.Get(1)->LocalFile, QStringLiteral("C:\\images\\b.bin"));
 }
 
 QTEST_MAIN(TestMainForm)

@@ -1,0 +1,92 @@
+// Installs the program into a temporary prefix and looks at it as the desktop and a user would.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+class TestInstall : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void layout();
+    void desktopEntryValidates();
+    void storeLivesBesideTheProgram();
+
+private:
+    QTemporaryDir prefix;
+};
+
+void TestInstall::initTestCase() {
+    QProcess install;
+    // As a component, so that the manifest of the user's own install is left alone.
+    install.start(QStringLiteral("cmake"), {"--install", ZANVEL_BINARY_DIR, "--prefix",
+                                            prefix.path(), "--component", "Unspecified"});
+    QVERIFY(install.waitForFinished(60000));
+    QVERIFY2(install.exitCode() == 0, install.readAllStandardError().constData());
+}
+
+void TestInstall::layout() {
+    const QDir root(prefix.path());
+    const QFileInfo link(root.filePath("bin/zanvel-tftp"));
+    QVERIFY(link.isSymLink());
+    QCOMPARE(link.symLinkTarget(), root.filePath("lib/zanvel-tftp/zanvel-tftp"));
+    QVERIFY(QFileInfo(root.filePath("lib/zanvel-tftp/zanvel-tftp")).isExecutable());
+    for (const char* file :
+         {"share/icons/hicolor/scalable/apps/zanvel-tftp.svg",
+          "share/icons/hicolor/32x32/apps/zanvel-tftp.png", "share/doc/zanvel-tftp/README.md",
+          "share/doc/zanvel-tftp/docs/main-window.png"}) {
+        QVERIFY2(QFileInfo(root.filePath(file)).size() > 0, file);
+    }
+}
+
+void TestInstall::desktopEntryValidates() {
+    const QString validate =
+        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validate.isEmpty()) {
+        QSKIP("desktop-file-validate is not installed (Debian package desktop-file-utils)");
+    }
+    QProcess check;
+    check.setProcessChannelMode(QProcess::MergedChannels);
+    check.start(validate, {prefix.filePath("share/applications/zanvel-tftp.desktop")});
+    QVERIFY(check.waitForFinished(10000));
+    QVERIFY2(check.exitCode() == 0, check.readAll().constData());
+    QCOMPARE(check.readAll(), QByteArray());
+}
+
+void TestInstall::storeLivesBesideTheProgram() {
+    // A pipe in the store's place: the program, started through the link, must open exactly
+    // this path to read its list, and the open is seen from here.
+    const QString store = prefix.filePath("lib/zanvel-tftp/entrys.txt");
+    QVERIFY(mkfifo(QFile::encodeName(store).constData(), 0600) == 0);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(QDir::tempPath());
+    program.start(prefix.filePath("bin/zanvel-tftp"), {});
+    QVERIFY(program.waitForStarted());
+
+    int pipe = -1;
+    for (int attempt = 0; attempt < 200 && pipe < 0; ++attempt) {
+        pipe = ::open(QFile::encodeName(store).constData(), O_WRONLY | O_NONBLOCK);
+        if (pipe < 0) {
+            QTest::qWait(50);
+        }
+    }
+    if (pipe >= 0) {
+        ::close(pipe);
+    }
+    program.kill();
+    program.waitForFinished();
+    QVERIFY2(pipe >= 0, "the installed program did not read lib/zanvel-tftp/entrys.txt");
+}
+
+QTEST_GUILESS_MAIN(TestInstall)
+#include "tst_install.moc"
