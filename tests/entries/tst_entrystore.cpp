@@ -1,14 +1,13 @@
 #include "EEntryStoreError.h"
 #include "EntryList.h"
 #include "EntryStore.h"
+#include "FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
 
 namespace {
 
@@ -342,16 +341,8 @@ void TestEntryStore::failedSaveKeepsOldStore() {
     for (int i = 0; i < 200; ++i) {
         list.Append(Entry(QStringLiteral("entry %1").arg(i), "h", 69, "/l", "r"));
     }
-    // A file size limit makes the write fail part-way, for root as for anybody.
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const QString message = SaveError(list, path);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    QString message;
+    WithFileSizeLimit(100, [&] { message = SaveError(list, path); });
 
     QCOMPARE(message, path + QStringLiteral(" に書き込めません"));
     QCOMPARE(ReadAll(path), TwoEntries);

@@ -1,5 +1,6 @@
 #include "EntryList.h"
 #include "ExceptionRecorder.h"
+#include "FileSizeLimit.h"
 #include "ModalDriver.h"
 #include "ScriptedTftpServer.h"
 #include "TransferResult.h"
@@ -24,9 +25,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -445,16 +444,8 @@ void TestMainForm::failedSaveKeepsWindowAndStore() {
     for (int i = 0; i < 20; ++i) {
         form->DuplicateAction->trigger();
     }
-    // A file size limit makes the write fail part-way, for root as for anybody.
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool closed = form->close();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    bool closed = true;
+    WithFileSizeLimit(100, [&] { closed = form->close(); });
 
     QVERIFY(!closed);
     QVERIFY(form->isVisible());
