@@ -94,6 +94,7 @@ qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
     // MSG_TRUNC makes the kernel report the datagram's real length, so a cut one is recognised.
     const ssize_t received = recvfrom(SocketHandle, Buf, size_t(qMax(Size, 0)), MSG_TRUNC,
                                       reinterpret_cast<sockaddr*>(&FromAddress), &fromLength);
+    Received = true;
     Notifier->setEnabled(true);
     if (received < 0 || received > Size) {
         return -1;
@@ -145,21 +146,19 @@ void TUdp::WndProc(TMessage& Message) {
 }
 
 void TUdp::NotifierActivated() {
-    // One notification per waiting datagram: ReceiveText arms the next one.
-    Notifier->setEnabled(false);
-    int error = 0;
-    socklen_t length = sizeof error;
-    getsockopt(SocketHandle, SOL_SOCKET, SO_ERROR, &error, &length);
-    if (error != 0) {
-        // Reading SO_ERROR consumed the error, and no receive may follow its notification, so
-        // re-arm here or datagrams arriving behind the error would never be reported.
-        Notifier->setEnabled(true);
-    }
-    TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle),
-                     MakeLParam(FD_READ, quint16(WinSock::FromErrno(error))), 0};
+    // The kernel reports ICMP errors only to connected UDP sockets (or with IP_RECVERR), so this
+    // socket, which sends with sendto, never holds an error for a notification to carry.
+    TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle), MakeLParam(FD_READ, 0), 0};
+    Received = false;
     try {
         WndProc(message);
     } catch (...) {
         HandleException();
+    }
+    // One notification per waiting datagram: a datagram nobody read is not reported again until
+    // ReceiveText re-arms the notifier. A handler that reads, as the upload's does, leaves the
+    // notifier armed, which spares the event loop a wake-up for every packet.
+    if (!Received && Notifier) {
+        Notifier->setEnabled(false);
     }
 }

@@ -70,6 +70,8 @@ private:
 
     int SocketHandle = -1;
     QSocketNotifier* Notifier = nullptr;
+    // Whether the handler of the notification being delivered read a datagram.
+    bool Received = false;
     sockaddr_in Destination{};
     sockaddr_in FromAddress{};
 };

@@ -2,6 +2,7 @@
 
 #include "ApplicationException.h"
 #include "CodePage.h"
+#include "RetransmitTimer.h"
 #include "Udp.h"
 #include "debug.h"
 #include "serverEntry.h"
@@ -22,6 +23,17 @@ constexpr int MaxTimeouts = 5;
 // Progress is redrawn every 32 blocks (16 KiB).
 constexpr int ProgressStep = 32;
 
+// A trace line is only made when the trace window records it: an upload writes three for
+// every block.
+template <typename... Numbers> void Trace(const char* Text, Numbers... Values) {
+    if (!TraceShown()) {
+        return;
+    }
+    QString line = QString::fromLatin1(Text);
+    ((line = line.arg(Values)), ...);
+    DebugWrite(line);
+}
+
 TransferResult OpenFailureResult(const char* message) {
     const QByteArray text(message);
     if (text == "cannot create socket") {
@@ -38,7 +50,7 @@ TransferResult OpenFailureResult(const char* message) {
 TProgressForm::TProgressForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , Udp1(new TUdp(this))
-    , Timer1(new QTimer(this))
+    , Timer1(new TRetransmitTimer(this))
     , SendWRQTimer(new QTimer(this))
     , ProgressBar1(new QProgressBar(this))
     , AbortBtn(new QPushButton(this)) {
@@ -51,9 +63,7 @@ TProgressForm::TProgressForm(QWidget* parent)
         Udp1Read(Sender);
     };
     Timer1->setInterval(RetransmitMs);
-    // A coarse timer may fire up to 5 % early; a resend must never beat its period.
-    Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    connect(Timer1, &TRetransmitTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
     SendWRQTimer->setInterval(1);
     connect(SendWRQTimer, &QTimer::timeout, this, Guarded([this] { SendWRQTimerTimer(); }));
 
@@ -137,8 +147,7 @@ bool TProgressForm::ReadLocalFile() {
         return false;
     }
     try {
-        // Zero-filled, so that a tail the read does not deliver goes out as zero bytes.
-        FileData = QByteArray(size, '\0');
+        FileData = QByteArray(size, Qt::Uninitialized);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -146,8 +155,10 @@ bool TProgressForm::ReadLocalFile() {
     if (read < 0) {
         return false;
     }
+    // A tail the read did not deliver goes out as zero bytes.
+    std::fill(FileData.begin() + read, FileData.end(), '\0');
     if (read != size) {
-        DebugWrite(QStringLiteral("size error! filesize=%1 readlen=%2").arg(size).arg(read));
+        Trace("size error! filesize=%1 readlen=%2", size, read);
     }
     return true;
 }
@@ -180,7 +191,7 @@ void TProgressForm::Udp1Read(QObject*) {
 }
 
 void TProgressForm::AckReceived(quint16 block) {
-    DebugWrite(QStringLiteral("  ack recved(block#%1)").arg(block));
+    Trace("  ack recved(block#%1)", block);
     if (block == 0) {
         // The server answers a write request from its transfer port; everything goes there.
         Udp1->SetRemotePort(Udp1->PeerPort);
@@ -201,11 +212,11 @@ void TProgressForm::AckReceived(quint16 block) {
         ++BlockNo;
         PacketLen = Tftp::MakeDataPacket(Packet, quint16(BlockNo),
                                          QByteArrayView(FileData).sliced(offset, length));
-        DebugWrite(QStringLiteral("make data packet block#%1").arg(BlockNo));
+        Trace("make data packet block#%1", BlockNo);
     } else {
-        DebugWrite(QStringLiteral("??? ack blockno=%1, but I expected %2").arg(block).arg(BlockNo));
+        Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
     }
-    DebugWrite(QStringLiteral("will Send Data packet. block=%1").arg(Tftp::PacketNumber(Packet)));
+    Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
     SendPacket();
 }
 
@@ -226,7 +237,7 @@ void TProgressForm::Timer1Timer() {
         End(trTimeout);
         return;
     }
-    DebugWrite(QStringLiteral("timeout! resend packet(%1times)").arg(RetryCount));
+    Trace("timeout! resend packet(%1times)", RetryCount);
     SendPacket();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RetransmitTimer.h"
 #include "TftpPacket.h"
 #include "TransferResult.h"
 
@@ -22,7 +23,7 @@ public:
     explicit TProgressForm(QWidget* parent = nullptr);
 
     TUdp* Udp1;
-    QTimer* Timer1;
+    TRetransmitTimer* Timer1;
     QTimer* SendWRQTimer;
     QProgressBar* ProgressBar1;
     QPushButton* AbortBtn;

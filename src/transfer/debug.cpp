@@ -59,8 +59,12 @@ bool TDebugForm::event(QEvent* event) {
     return handled;
 }
 
+bool TraceShown() {
+    return DebugForm && DebugForm->isVisible();
+}
+
 void DebugWrite(const QString& Text) {
-    if (DebugForm && DebugForm->isVisible()) {
+    if (TraceShown()) {
         DebugForm->Append(Text);
     }
 }

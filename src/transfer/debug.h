@@ -33,3 +33,6 @@ extern TDebugForm* DebugForm;
 
 // Appends a line to the trace window while it is shown, and does nothing otherwise.
 void DebugWrite(const QString& Text);
+
+// Whether the trace window records lines now, so that a caller can spare itself making them.
+bool TraceShown();
