@@ -1,7 +1,8 @@
-// zanvel-upload HOST PORT LOCAL REMOTE [--trace]
+// zanvel-upload HOST PORT LOCAL REMOTE [--trace | --trace-window]
 //
 // Runs one upload through the progress dialog without a display and reports how it ended and how
-// fast it went; --trace prints every trace line after the milliseconds since the upload began.
+// fast it went; --trace prints every trace line after the milliseconds since the upload began,
+// --trace-window only has the trace window shown, recording the lines as it does for a user.
 // Exit status 0 for a completed upload, 1 otherwise, 2 for bad arguments.
 
 #include "Application.h"
@@ -21,18 +22,22 @@ int main(int argc, char** argv) {
     TApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool trace = args.removeAll(QStringLiteral("--trace")) > 0;
+    const bool traceWindow = args.removeAll(QStringLiteral("--trace-window")) > 0;
     bool portOk = false;
     const int port = args.size() == 4 ? args[1].toInt(&portOk) : 0;
     if (!portOk) {
-        std::fprintf(stderr, "usage: zanvel-upload HOST PORT LOCAL REMOTE [--trace]\n");
+        std::fprintf(stderr,
+                     "usage: zanvel-upload HOST PORT LOCAL REMOTE [--trace | --trace-window]\n");
         return 2;
     }
 
     QElapsedTimer clock;
     TDebugForm debugForm;
-    if (trace) {
+    if (trace || traceWindow) {
         DebugForm = &debugForm;
         debugForm.show();
+    }
+    if (trace) {
         // Each line with the milliseconds since the upload began, to show its timing.
         QObject::connect(&debugForm, &TDebugForm::Appended, [&clock](const QString& line) {
             std::printf("%10.3f  %s\n", double(clock.nsecsElapsed()) / 1e6, qPrintable(line));

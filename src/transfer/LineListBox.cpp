@@ -3,6 +3,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 TLineListBox::TLineListBox(QWidget* parent)
     : QAbstractScrollArea(parent) {
@@ -33,6 +34,13 @@ int TLineListBox::VisibleCount() const {
 
 void TLineListBox::UpdateScrollRange() {
     QScrollBar* bar = verticalScrollBar();
+    // The range is always exact, but the bar is repainted at most every 50 ms: an upload adds
+    // lines far faster than anybody reads them, and a repaint for each would cost more than
+    // the upload itself.
+    if (bar->updatesEnabled()) {
+        bar->setUpdatesEnabled(false);
+        QTimer::singleShot(50, this, [bar] { bar->setUpdatesEnabled(true); });
+    }
     bar->setPageStep(qMax(1, VisibleCount()));
     bar->setRange(0, qMax(0, int(FLines.size()) - VisibleCount()));
 }

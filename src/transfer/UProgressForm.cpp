@@ -109,6 +109,7 @@ void TProgressForm::SendWRQTimerTimer() {
     ProgressBar1->setValue(0);
     BlockNo = 0;
     RetryCount = 0;
+    ResentOnAck = false;
 
     Udp1->Port = Entry->ServerPort;
     Udp1->Address = Entry->ServerAddress;
@@ -213,8 +214,18 @@ void TProgressForm::AckReceived(quint16 block) {
         PacketLen = Tftp::MakeDataPacket(Packet, quint16(BlockNo),
                                          QByteArrayView(FileData).sliced(offset, length));
         Trace("make data packet block#%1", BlockNo);
+        ResentOnAck = false;
     } else {
         Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
+        // A repeated acknowledgement sends the current packet again once. Answering every
+        // repeat would let each duplicate on the way add a copy of every later block for the
+        // rest of the upload (the Sorcerer's Apprentice of TFTP); this way a block goes out at
+        // most twice and once more per time-out. A further repeat only waits for a fresh period.
+        if (ResentOnAck) {
+            Timer1->start();
+            return;
+        }
+        ResentOnAck = true;
     }
     Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
     SendPacket();

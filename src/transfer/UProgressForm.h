@@ -43,6 +43,8 @@ public:
     qint32 BlockNo = 0;
     QByteArray FileData;
     qint32 RetryCount = 0;
+    // Whether the current packet already went out again for a repeated acknowledgement.
+    bool ResentOnAck = false;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,0 +1,111 @@
+#include "LossyRelay.h"
+
+#include "LoopbackSocket.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+struct LossyRelay::Front {
+    LoopbackSocket socket;
+    quint16 serverPort = 0;
+    QSocketNotifier* notifier = nullptr;
+    QByteArray heldForClient;
+};
+
+LossyRelay::LossyRelay(quint16 serverPort, Rates rates, quint32 seed)
+    : rates(rates)
+    , serverPort(serverPort)
+    , random(seed)
+    , back(std::make_unique<LoopbackSocket>())
+    , backNotifier(new QSocketNotifier(back->handle(), QSocketNotifier::Read, this))
+    , request(std::make_unique<Front>()) {
+    request->serverPort = serverPort;
+    request->notifier = new QSocketNotifier(request->socket.handle(), QSocketNotifier::Read, this);
+    connect(request->notifier, &QSocketNotifier::activated, this,
+            [this] { fromClientVia(*request); });
+    connect(backNotifier, &QSocketNotifier::activated, this, [this] { fromServer(); });
+}
+
+LossyRelay::~LossyRelay() = default;
+
+quint16 LossyRelay::port() const {
+    return request->socket.port();
+}
+
+LossyRelay::Front& LossyRelay::frontFor(quint16 port) {
+    auto& front = fronts[port];
+    if (!front) {
+        front = std::make_shared<Front>();
+        front->serverPort = port;
+        front->notifier = new QSocketNotifier(front->socket.handle(), QSocketNotifier::Read, this);
+        Front* raw = front.get();
+        connect(front->notifier, &QSocketNotifier::activated, this,
+                [this, raw] { fromClientVia(*raw); });
+    }
+    return *front;
+}
+
+void LossyRelay::fromClientVia(Front& front) {
+    const auto datagram = front.socket.receive(0);
+    if (!datagram) {
+        return;
+    }
+    clientPort = datagram->port;
+    ++fromClient;
+    if (cut) {
+        ++sentAfterCut;
+        return;
+    }
+    const QByteArray& bytes = datagram->bytes;
+    const bool isData = bytes.size() >= 4 && bytes[0] == 0 && bytes[1] == 3;
+    const int block = isData ? int(quint8(bytes[2]) << 8 | quint8(bytes[3])) : 0;
+    if (isData) {
+        ++dataFromClient;
+        lastBlock = qMax(lastBlock, block);
+    }
+    pass(*back, front.serverPort, bytes, heldForServer);
+    cut = isData && block == cutAfterBlock;
+}
+
+void LossyRelay::fromServer() {
+    const auto datagram = back->receive(0);
+    if (!datagram || clientPort == 0 || cut) {
+        return;
+    }
+    Front& front = datagram->port == serverPort ? *request : frontFor(datagram->port);
+    pass(front.socket, clientPort, datagram->bytes, front.heldForClient);
+}
+
+void LossyRelay::pass(LoopbackSocket& socket, quint16 toPort, const QByteArray& bytes,
+                      QByteArray& held) {
+    if (random.generateDouble() < rates.loss) {
+        return;
+    }
+    // One datagram may wait here for the next and go out after it, or on its own a little
+    // later when no other comes.
+    if (held.isEmpty() && random.generateDouble() < rates.reorder) {
+        held = bytes;
+        QTimer::singleShot(rates.maxDelayMs / 6, this, [&socket, toPort, &held] {
+            if (!held.isEmpty()) {
+                socket.sendTo(toPort, std::exchange(held, QByteArray()));
+            }
+        });
+        return;
+    }
+    QList<QByteArray> out{bytes};
+    if (!held.isEmpty()) {
+        out.append(std::exchange(held, QByteArray()));
+    }
+    if (random.generateDouble() < rates.duplicate) {
+        out.append(bytes);
+    }
+    const int delay =
+        random.generateDouble() < rates.delay ? int(random.bounded(rates.maxDelayMs + 1)) : 0;
+    for (const QByteArray& d : out) {
+        if (delay == 0) {
+            socket.sendTo(toPort, d);
+        } else {
+            QTimer::singleShot(delay, this, [&socket, toPort, d] { socket.sendTo(toPort, d); });
+        }
+    }
+}

@@ -1,0 +1,90 @@
+#include "RealTftpServer.h"
+
+#include "LoopbackSocket.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <csignal>
+#include <unistd.h>
+
+QString RealTftpServer::atftpdProgram() {
+    // scripts/test unpacks Debian's atftpd into the build folder: it cannot be installed beside
+    // tftpd-hpa.
+    const QString unpacked = QStringLiteral(ZANVEL_BINARY_DIR "/atftpd/usr/sbin/atftpd");
+    return QFile::exists(unpacked) ? unpacked : QString();
+}
+
+RealTftpServer::RealTftpServer(Kind kind, bool canCreate) {
+    if (geteuid() != 0) {
+        reason = QStringLiteral(
+            "the servers must run as root here: they confine themselves with chroot");
+        return;
+    }
+    QFile::setPermissions(root.path(), QFileDevice::Permissions(0x7777));
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    listenPort = FreeUdpPort();
+    if (kind == TftpdHpa) {
+        const QString program = QStandardPaths::findExecutable(
+            QStringLiteral("in.tftpd"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        if (program.isEmpty()) {
+            reason = QStringLiteral("in.tftpd is not installed (Debian package tftpd-hpa)");
+            return;
+        }
+        QStringList arguments{"--foreground",
+                              "--secure",
+                              "--permissive",
+                              "--user",
+                              "root",
+                              "--address",
+                              QStringLiteral("127.0.0.1:%1").arg(listenPort)};
+        if (canCreate) {
+            arguments.prepend(QStringLiteral("--create"));
+        }
+        process.start(program, arguments << root.path());
+    } else {
+        const QString program = atftpdProgram();
+        if (program.isEmpty()) {
+            reason =
+                QStringLiteral("atftpd is not unpacked in the build folder (scripts/test does it)");
+            return;
+        }
+        process.start(program, {"--daemon", "--no-fork", "--port", QString::number(listenPort),
+                                "--bind-address", "127.0.0.1", "--user", "root", "--group", "root",
+                                "--logfile", "/dev/null", root.path()});
+    }
+    if (!process.waitForStarted()) {
+        reason = process.errorString();
+        return;
+    }
+    // Ready once it answers a read request for a file that is not there.
+    LoopbackSocket probe;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        probe.sendTo(listenPort, QByteArray("\0\1probe\0octet\0", 15));
+        if (probe.receive(100)) {
+            return;
+        }
+    }
+    reason = QStringLiteral("the server does not answer");
+}
+
+RealTftpServer::~RealTftpServer() {
+    kill();
+}
+
+void RealTftpServer::kill() {
+    if (process.state() == QProcess::NotRunning) {
+        return;
+    }
+    // The server forks a process for every transfer; those go first, then the server itself.
+    const qint64 pid = process.processId();
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (children.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& child : children.readAll().split(' ')) {
+            if (child.toInt() > 0) {
+                ::kill(child.toInt(), SIGKILL);
+            }
+        }
+    }
+    process.kill();
+    process.waitForFinished(5000);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A real TFTP server on a loopback port, serving a temporary folder, stopped by its process id
+// when this goes. Empty program() means it is not installed.
+class RealTftpServer {
+public:
+    enum Kind { TftpdHpa, Atftpd };
+
+    // canCreate: whether the server may create files it is sent.
+    RealTftpServer(Kind kind, bool canCreate = true);
+    ~RealTftpServer();
+
+    // Why the server cannot run here, or empty when it runs and answers.
+    QString unavailable() const { return reason; }
+    quint16 port() const { return listenPort; }
+    QString filePath(const QString& name) const { return root.filePath(name); }
+    void kill();
+
+    static QString atftpdProgram();
+
+private:
+    QTemporaryDir root;
+    QProcess process;
+    quint16 listenPort = 0;
+    QString reason;
+};

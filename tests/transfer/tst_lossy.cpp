@@ -1,0 +1,151 @@
+// Uploads through a bad network to real servers, compared byte for byte with what they stored.
+
+#include "LossyRelay.h"
+#include "RealTftpServer.h"
+#include "UploadFixture.h"
+
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+Q_DECLARE_METATYPE(RealTftpServer::Kind)
+
+class TestLossy : public QObject {
+    Q_OBJECT
+
+private slots:
+    void arrivesIntact_data();
+    void arrivesIntact();
+    void totalLossTimesOutAfterFiveSends_data();
+    void totalLossTimesOutAfterFiveSends();
+    void refusedCreateIsBadPacket();
+    void serverKilledMidwayTimesOut();
+};
+
+namespace {
+
+// A lost acknowledgement is made good only by the server: tftpd-hpa ignores a repeated write
+// request it serves already, atftpd a repeated DATA block, and each resends its acknowledgement
+// on its own time-out, a second. Five periods of the shortened timer outlast one such resend for
+// tftpd-hpa, three for atftpd, which loses more of them.
+int TimerMs(RealTftpServer::Kind kind) {
+    return kind == RealTftpServer::Atftpd ? 700 : 300;
+}
+
+void Prepare(UploadFixture& f, const LossyRelay& relay, qint64 size, const QString& remote,
+             RealTftpServer::Kind kind = RealTftpServer::TftpdHpa) {
+    f.form.Timer1->setInterval(TimerMs(kind));
+    f.entry.ServerPort = relay.port();
+    f.entry.RemoteFile = remote;
+    f.setFile(PatternBytes(size));
+}
+
+} // namespace
+
+void TestLossy::arrivesIntact_data() {
+    QTest::addColumn<RealTftpServer::Kind>("kind");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<double>("loss");
+    for (const auto& [name, kind] : {std::pair{"tftpd-hpa", RealTftpServer::TftpdHpa},
+                                     std::pair{"atftpd", RealTftpServer::Atftpd}}) {
+        for (const qint64 size : {1, 512, 1024, 200 * 1024}) {
+            // atftpd gives a transfer up for good once one of its acknowledgements is lost in
+            // the middle of a long one: the 200 KiB upload to it goes without losses.
+            const double loss = kind == RealTftpServer::Atftpd && size > 1024 ? 0 : 0.10;
+            QTest::addRow("%s, %lld bytes", name, size) << kind << size << loss;
+        }
+    }
+}
+
+void TestLossy::arrivesIntact() {
+    QFETCH(RealTftpServer::Kind, kind);
+    QFETCH(qint64, size);
+    QFETCH(double, loss);
+    RealTftpServer server(kind);
+    if (!server.unavailable().isEmpty()) {
+        QSKIP(qPrintable(server.unavailable()));
+    }
+    LossyRelay relay(server.port(), {loss, 0.05, 0.05, 0.10, 300}, quint32(size));
+    UploadFixture f;
+    const QString remote = QStringLiteral("lossy-%1.bin").arg(size);
+    Prepare(f, relay, size, remote, kind);
+    const int result = f.run(120000);
+    if (result != trCompleted) {
+        qInfo("trace: %s", qPrintable(f.trace().mid(f.trace().size() - 12).join(" | ")));
+    }
+    QCOMPARE(result, int(trCompleted));
+    QFile stored(server.filePath(remote));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QVERIFY(stored.readAll() == PatternBytes(size));
+    const int blocks = int(size / 512 + 1);
+    qInfo("%d blocks: %d datagrams sent, %.2f a block; %d DATA packets for them, %.2f a block",
+          blocks, relay.fromClient, double(relay.fromClient) / blocks, relay.dataFromClient,
+          double(relay.dataFromClient) / blocks);
+    // A block goes out at most twice, once more per time-out (one for each loss): never a storm.
+    QVERIFY(relay.dataFromClient <= blocks * 5 / 2 + 5);
+}
+
+void TestLossy::totalLossTimesOutAfterFiveSends_data() {
+    QTest::addColumn<RealTftpServer::Kind>("kind");
+    QTest::addColumn<int>("cutAfterBlock");
+    QTest::newRow("tftpd-hpa, from the start") << RealTftpServer::TftpdHpa << 0;
+    QTest::newRow("tftpd-hpa, after block 3") << RealTftpServer::TftpdHpa << 3;
+    QTest::newRow("atftpd, after block 3") << RealTftpServer::Atftpd << 3;
+}
+
+void TestLossy::totalLossTimesOutAfterFiveSends() {
+    QFETCH(RealTftpServer::Kind, kind);
+    QFETCH(int, cutAfterBlock);
+    RealTftpServer server(kind);
+    if (!server.unavailable().isEmpty()) {
+        QSKIP(qPrintable(server.unavailable()));
+    }
+    LossyRelay relay(server.port(), {});
+    relay.cutAfterBlock = cutAfterBlock;
+    relay.rates.loss = cutAfterBlock == 0 ? 1 : 0;
+    UploadFixture f;
+    Prepare(f, relay, 5000, QStringLiteral("lost.bin"), kind);
+    QCOMPARE(f.run(), int(trTimeout));
+    // The last packet went out five times in all: once before the network died, four resends.
+    if (cutAfterBlock == 0) {
+        QCOMPARE(relay.fromClient, 5);
+    } else {
+        QCOMPARE(relay.sentAfterCut, 4);
+        QCOMPARE(relay.lastBlock, cutAfterBlock);
+    }
+}
+
+void TestLossy::refusedCreateIsBadPacket() {
+    RealTftpServer server(RealTftpServer::TftpdHpa, false);
+    if (!server.unavailable().isEmpty()) {
+        QSKIP(qPrintable(server.unavailable()));
+    }
+    LossyRelay relay(server.port(), {});
+    UploadFixture f;
+    Prepare(f, relay, 100, QStringLiteral("new.bin"));
+    QCOMPARE(f.run(), int(trBadPacket));
+    QVERIFY(!QFile::exists(server.filePath(QStringLiteral("new.bin"))));
+}
+
+void TestLossy::serverKilledMidwayTimesOut() {
+    RealTftpServer server(RealTftpServer::TftpdHpa);
+    if (!server.unavailable().isEmpty()) {
+        QSKIP(qPrintable(server.unavailable()));
+    }
+    LossyRelay relay(server.port(), {});
+    UploadFixture f;
+    Prepare(f, relay, 200 * 1024, QStringLiteral("killed.bin"));
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (relay.lastBlock >= 10) {
+            poll.stop();
+            server.kill();
+        }
+    });
+    poll.start(0);
+    QCOMPARE(f.run(), int(trTimeout));
+    QVERIFY(relay.lastBlock < 400);
+}
+
+QTEST_MAIN(TestLossy)
+#include "tst_lossy.moc"
