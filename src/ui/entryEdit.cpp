@@ -48,8 +48,7 @@ TEntryEditDlg::TEntryEditDlg(QWidget* parent)
     , RemoteFile(new QLineEdit(this))
     , BrowseButton(new QToolButton(this))
     , OKBtn(new QPushButton(QStringLiteral("&OK"), this))
-    , CancelBtn(new QPushButton(QStringLiteral("&Cancel"), this))
-    , OpenDialog1(new QFileDialog(this)) {
+    , CancelBtn(new QPushButton(QStringLiteral("&Cancel"), this)) {
     setObjectName(QStringLiteral("EntryEditDlg"));
     setWindowTitle(QStringLiteral("エントリ編集"));
     setFont(FormFont());
@@ -97,12 +96,18 @@ TEntryEditDlg::TEntryEditDlg(QWidget* parent)
     setTabOrder(LocalFile, RemoteFile);
     setTabOrder(RemoteFile, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
+}
 
-    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1->setNameFilters({QStringLiteral("全てのファイル (*)"),
-                                 QStringLiteral("binファイル (*.bin)"),
-                                 QStringLiteral("exeファイル (*.exe)")});
+QFileDialog* TEntryEditDlg::OpenDialog1() {
+    if (!FOpenDialog1) {
+        FOpenDialog1 = new QFileDialog(this);
+        FOpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+        FOpenDialog1->setFileMode(QFileDialog::ExistingFile);
+        FOpenDialog1->setNameFilters({QStringLiteral("全てのファイル (*)"),
+                                      QStringLiteral("binファイル (*.bin)"),
+                                      QStringLiteral("exeファイル (*.exe)")});
+    }
+    return FOpenDialog1;
 }
 
 void TEntryEditDlg::showEvent(QShowEvent* event) {
@@ -114,13 +119,14 @@ void TEntryEditDlg::showEvent(QShowEvent* event) {
 
 void TEntryEditDlg::BrowseButtonClick() {
     // The dialog starts from the file chosen last, never from what LocalFile holds.
+    QFileDialog* files = OpenDialog1();
     if (!LastChosenFile.isEmpty()) {
-        OpenDialog1->selectFile(LastChosenFile);
+        files->selectFile(LastChosenFile);
     }
-    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) {
+    if (files->exec() != QDialog::Accepted || files->selectedFiles().isEmpty()) {
         return;
     }
-    LastChosenFile = OpenDialog1->selectedFiles().constFirst();
+    LastChosenFile = files->selectedFiles().constFirst();
     LocalFile->setText(LastChosenFile);
 }
 

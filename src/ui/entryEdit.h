@@ -24,7 +24,9 @@ public:
     QToolButton* BrowseButton;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
-    QFileDialog* OpenDialog1;
+    // Made when first needed: a file dialog takes longer to make than the rest of the program's
+    // windows, and most runs never browse.
+    QFileDialog* OpenDialog1();
 
     void BrowseButtonClick();
     void OKBtnClick();
@@ -35,6 +37,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QFileDialog* FOpenDialog1 = nullptr;
     QString LastChosenFile;
 };
 

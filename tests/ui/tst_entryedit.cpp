@@ -81,7 +81,7 @@ void TestEntryEdit::layout() {
     QCOMPARE(dlg->size(), QSize(401, 205));
     QVERIFY(dlg->OKBtn->isDefault());
     QCOMPARE(dlg->BrowseButton->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(dlg->OpenDialog1->nameFilters(),
+    QCOMPARE(dlg->OpenDialog1()->nameFilters(),
              (QStringList{"全てのファイル (*)", "binファイル (*.bin)", "exeファイル (*.exe)"}));
     // With the program's font every caption ends before its field begins.
     for (const QLabel* label : dlg->findChildren<QLabel*>()) {
@@ -176,7 +176,7 @@ void TestEntryEdit::browseSetsOnlyLocalFile() {
     const QString chosen = dir.filePath(QStringLiteral("image.bin"));
     QFile(chosen).open(QIODevice::WriteOnly);
     fill(QStringLiteral("69"));
-    dlg->OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    dlg->OpenDialog1()->setOption(QFileDialog::DontUseNativeDialog);
 
     OnNextModal([](QWidget* open) { static_cast<QDialog*>(open)->reject(); });
     dlg->BrowseButtonClick();
