@@ -103,11 +103,17 @@ def main():
             with open(local, "wb") as f:
                 f.write(os.urandom(size))
             times = {name: [] for name in peers}
+            failed = {}
             for attempt in range(RUNS + 1):
                 for name, command in peers.items():
+                    if name in failed:
+                        continue
                     result = run_once(name, command(local, f"{name}-{size}.bin"), local,
                                       os.path.join(root, f"{name}-{size}.bin"))
-                    if attempt > 0:
+                    if attempt == 0 and not isinstance(result, float):
+                        # A client that cannot do it once is not timed failing five times more.
+                        failed[name] = times[name] = [f"{result} in the warm-up"]
+                    elif attempt > 0:
                         times[name].append(result)
             cells = []
             for name in peers:
@@ -190,7 +196,11 @@ def extras(out, work, root, port):
         _, cpu, wall, _ = timed([UPLOAD, "127.0.0.1", str(silent.getsockname()[1]), m8, "x.bin"])
     rows.append(f"| CPU while a silent server makes the upload wait | {cpu / wall * 100:.2f} % of a core over {wall:.1f} s | < 1 % |")
 
-    rows.append(f"| main window shown after start, 1,000 entries, median | {startup_ms(work):.0f} ms | <= 150 ms |")
+    try:
+        shown = f"{startup_ms(work):.0f} ms"
+    except (RuntimeError, subprocess.CalledProcessError) as e:
+        shown = f"not measured: {e}"
+    rows.append(f"| main window shown after start, 1,000 entries, median | {shown} | <= 150 ms |")
     out("\n".join(rows))
 
 
@@ -219,7 +229,12 @@ def startup_ms(work):
     display = ":93"
     xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(1)
+    # A program started before the display takes connections ends at once.
+    for _ in range(100):
+        if os.path.exists("/tmp/.X11-unix/X" + display[1:]):
+            break
+        time.sleep(0.1)
+    time.sleep(0.5)
     env = dict(os.environ, DISPLAY=display)
     env.pop("QT_QPA_PLATFORM", None)
     results = []
