@@ -94,7 +94,6 @@ qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
     // MSG_TRUNC makes the kernel report the datagram's real length, so a cut one is recognised.
     const ssize_t received = recvfrom(SocketHandle, Buf, size_t(qMax(Size, 0)), MSG_TRUNC,
                                       reinterpret_cast<sockaddr*>(&FromAddress), &fromLength);
-    Received = true;
     Notifier->setEnabled(true);
     if (received < 0 || received > Size) {
         return -1;
@@ -127,6 +126,10 @@ void TUdp::SetRemotePort(qint32 NewPort) {
     Destination.sin_port = htons(CheckedPort(NewPort));
 }
 
+qint32 TUdp::RemotePort() const {
+    return ntohs(Destination.sin_port);
+}
+
 QString TUdp::SocketErrorText(qint32 Code) {
     return WinSock::ErrorText(Code);
 }
@@ -149,16 +152,14 @@ void TUdp::NotifierActivated() {
     // The kernel reports ICMP errors only to connected UDP sockets (or with IP_RECVERR), so this
     // socket, which sends with sendto, never holds an error for a notification to carry.
     TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle), MakeLParam(FD_READ, 0), 0};
-    Received = false;
+    // One notification per waiting datagram: the next one comes only after ReceiveText. The
+    // notifier is disarmed before the handler runs, not after, because a handler that raises
+    // before reading shows the exception in a nested event loop, where an armed notifier would
+    // report the same datagram again, and again inside each nested display.
+    Notifier->setEnabled(false);
     try {
         WndProc(message);
     } catch (...) {
         HandleException();
-    }
-    // One notification per waiting datagram: a datagram nobody read is not reported again until
-    // ReceiveText re-arms the notifier. A handler that reads, as the upload's does, leaves the
-    // notifier armed, which spares the event loop a wake-up for every packet.
-    if (!Received && Notifier) {
-        Notifier->setEnabled(false);
     }
 }

@@ -59,6 +59,8 @@ public:
     qint32 ReceiveText(char* Buf, qint32 Size);
     void SendText(const char* Buf, qint32 Len);
     void SetRemotePort(qint32 NewPort);
+    // The port datagrams are sent to.
+    qint32 RemotePort() const;
 
     static QString SocketErrorText(qint32 Code);
 
@@ -70,8 +72,6 @@ private:
 
     int SocketHandle = -1;
     QSocketNotifier* Notifier = nullptr;
-    // Whether the handler of the notification being delivered read a datagram.
-    bool Received = false;
     sockaddr_in Destination{};
     sockaddr_in FromAddress{};
 };

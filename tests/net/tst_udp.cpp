@@ -81,6 +81,7 @@ private slots:
     void notificationWithErrorRaises();
     void otherMessagesAreIgnored();
     void exceptionFromNotificationReachesDisplay();
+    void raisingHandlerGetsNoEventInsideTheDisplay();
     void closeReportsWhetherSocketWasOpen();
 };
 
@@ -341,6 +342,36 @@ void TestUdp::exceptionFromNotificationReachesDisplay() {
     p.udp.raise = true;
     p.toEndpoint("boom");
     QTRY_COMPARE(recorder.shown, QStringList{"raised in a handler"});
+}
+
+void TestUdp::raisingHandlerGetsNoEventInsideTheDisplay() {
+    Pair p;
+    int events = 0;
+    int displays = 0;
+    p.udp.OnRead = [&](QObject*) {
+        ++events;
+        throw EUdpException("raised before reading");
+    };
+    // The display runs a nested event loop, as a message box does; nesting is cut short so
+    // that a fault shows as a count, not as a stack overflow.
+    const ExceptionDisplay previous = SetExceptionDisplay([&](const std::exception&) {
+        if (++displays < 5) {
+            QTest::qWait(100);
+        }
+    });
+    p.toEndpoint("once");
+    QTRY_COMPARE(displays, 1);
+    QTest::qWait(50);
+    SetExceptionDisplay(previous);
+    QCOMPARE(events, 1);
+    QCOMPARE(displays, 1);
+
+    // The datagram stays waiting: a receive takes it, and the next one is reported again.
+    p.udp.OnRead = nullptr;
+    char buf[8];
+    QCOMPARE(p.udp.ReceiveText(buf, sizeof buf), 4);
+    p.toEndpoint("next");
+    QCOMPARE(ReceiveWhenNotified(p.udp, buf, sizeof buf), 4);
 }
 
 void TestUdp::closeReportsWhetherSocketWasOpen() {
