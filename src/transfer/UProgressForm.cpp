@@ -20,6 +20,9 @@ namespace {
 
 constexpr int RetransmitMs = 5000;
 constexpr int MaxTimeouts = 5;
+// A repeated acknowledgement that comes within this share of the retransmission period after
+// the current packet went out is a copy the network made, not one the server sent again.
+constexpr int RepeatQuietDivisor = 10;
 // Progress is redrawn every 32 blocks (16 KiB).
 constexpr int ProgressStep = 32;
 
@@ -58,6 +61,7 @@ TProgressForm::TProgressForm(QWidget* parent)
     setWindowTitle(QStringLiteral("ファイル送信中 - Zanvel TFTP"));
     setFixedSize(240, 72);
     move(237, 373);
+    SendClock.start();
 
     Udp1->OnRead = [this](QObject* Sender) {
         Udp1Read(Sender);
@@ -109,7 +113,6 @@ void TProgressForm::SendWRQTimerTimer() {
     ProgressBar1->setValue(0);
     BlockNo = 0;
     RetryCount = 0;
-    ResentOnAck = false;
 
     Udp1->Port = Entry->ServerPort;
     Udp1->Address = Entry->ServerAddress;
@@ -182,23 +185,29 @@ void TProgressForm::Udp1Read(QObject*) {
         DebugWrite(QStringLiteral("Unknown packet recved"));
         return;
     }
-    Timer1->stop();
-    RetryCount = 0;
     if (reply->Opcode == Tftp::OpAck) {
         AckReceived(reply->Number);
     } else {
+        Timer1->stop();
+        RetryCount = 0;
         ErrorReceived(*reply);
     }
 }
 
 void TProgressForm::AckReceived(quint16 block) {
     Trace("  ack recved(block#%1)", block);
+    // A server answers a write request from its transfer port; everything goes there. An
+    // acknowledgement 0 from yet another port comes from a peer that has not seen the current
+    // packet, so it is never taken for a copy.
+    bool newPeer = false;
     if (block == 0) {
-        // The server answers a write request from its transfer port; everything goes there.
+        newPeer = Udp1->PeerPort != Udp1->RemotePort();
         Udp1->SetRemotePort(Udp1->PeerPort);
     }
     // Block numbers on the wire wrap from 65535 to 0, so only the low 16 bits are compared.
     if (block == quint16(BlockNo)) {
+        Timer1->stop();
+        RetryCount = 0;
         if (PacketLen < Tftp::PacketSize && BlockNo > 0) {
             Udp1->Close();
             ProgressBar1->setValue(ProgressBar1->maximum());
@@ -214,18 +223,20 @@ void TProgressForm::AckReceived(quint16 block) {
         PacketLen = Tftp::MakeDataPacket(Packet, quint16(BlockNo),
                                          QByteArrayView(FileData).sliced(offset, length));
         Trace("make data packet block#%1", BlockNo);
-        ResentOnAck = false;
     } else {
         Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
-        // A repeated acknowledgement sends the current packet again once. Answering every
-        // repeat would let each duplicate on the way add a copy of every later block for the
-        // rest of the upload (the Sorcerer's Apprentice of TFTP); this way a block goes out at
-        // most twice and once more per time-out. A further repeat only waits for a fresh period.
-        if (ResentOnAck) {
-            Timer1->start();
+        // A server sends its last acknowledgement again when it has waited in vain for the next
+        // packet, a second or more after the first: the packet was lost, so it goes out again at
+        // once, every time. A copy made on the way arrives right behind the original, which was
+        // answered already; answering copies too would let each one add a copy of every later
+        // block for the rest of the upload (the Sorcerer's Apprentice of TFTP). Such a copy
+        // changes nothing, not even the time-out under way.
+        if (!newPeer && SentMomentsAgo()) {
+            Trace("same ack again too soon, not resent");
             return;
         }
-        ResentOnAck = true;
+        Timer1->stop();
+        RetryCount = 0;
     }
     Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
     SendPacket();
@@ -262,10 +273,16 @@ void TProgressForm::AbortBtnClick() {
 
 void TProgressForm::SendPacket() {
     Udp1->SendText(Packet.data(), PacketLen);
+    LastSendNs = SendClock.nsecsElapsed();
     // A running timer keeps its period; only a stopped one starts a new one.
     if (!Timer1->isActive()) {
         Timer1->start();
     }
+}
+
+bool TProgressForm::SentMomentsAgo() const {
+    const qint64 quietNs = qint64(Timer1->interval()) * 1000000 / RepeatQuietDivisor;
+    return SendClock.nsecsElapsed() - LastSendNs < quietNs;
 }
 
 void TProgressForm::End(TransferResult result) {

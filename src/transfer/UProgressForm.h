@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QElapsedTimer>
 
 class QProgressBar;
 class QPushButton;
@@ -43,8 +44,8 @@ public:
     qint32 BlockNo = 0;
     QByteArray FileData;
     qint32 RetryCount = 0;
-    // Whether the current packet already went out again for a repeated acknowledgement.
-    bool ResentOnAck = false;
+    // When the current packet last went out, on SendClock.
+    qint64 LastSendNs = 0;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -56,7 +57,10 @@ private:
     void AckReceived(quint16 block);
     void ErrorReceived(const Tftp::Reply& reply);
     void SendPacket();
+    bool SentMomentsAgo() const;
     void End(TransferResult result);
+
+    QElapsedTimer SendClock;
 };
 
 // The program's one progress dialog; null until the program creates it.

@@ -63,7 +63,7 @@ void LossyRelay::fromClientVia(Front& front) {
         ++dataFromClient;
         lastBlock = qMax(lastBlock, block);
     }
-    pass(*back, front.serverPort, bytes, heldForServer);
+    pass(*back, front.serverPort, bytes, heldForServer, true, front.serverPort);
     cut = isData && block == cutAfterBlock;
 }
 
@@ -73,18 +73,39 @@ void LossyRelay::fromServer() {
         return;
     }
     Front& front = datagram->port == serverPort ? *request : frontFor(datagram->port);
-    pass(front.socket, clientPort, datagram->bytes, front.heldForClient);
+    pass(front.socket, clientPort, datagram->bytes, front.heldForClient, false, datagram->port);
 }
 
 void LossyRelay::pass(LoopbackSocket& socket, quint16 toPort, const QByteArray& bytes,
-                      QByteArray& held) {
+                      QByteArray& held, bool toServer, quint16 serverSide) {
+    const auto note = [&](const QString& fate) {
+        const auto at = [&](int i) {
+            return bytes.size() > i ? int(quint8(bytes[i])) : 0;
+        };
+        record.append(QStringLiteral("%1 %2 op%3 #%4 %5")
+                          .arg(toServer ? "c>s" : "s>c")
+                          .arg(serverSide)
+                          .arg(at(1))
+                          .arg(at(2) << 8 | at(3))
+                          .arg(fate));
+    };
+    if (copies) {
+        const int n = copies(bytes, toServer);
+        note(QStringLiteral("x%1").arg(n));
+        for (int i = 0; i < n; ++i) {
+            socket.sendTo(toPort, bytes);
+        }
+        return;
+    }
     if (random.generateDouble() < rates.loss) {
+        note(QStringLiteral("x0"));
         return;
     }
     // One datagram may wait here for the next and go out after it, or on its own a little
     // later when no other comes.
     if (held.isEmpty() && random.generateDouble() < rates.reorder) {
         held = bytes;
+        note(QStringLiteral("held"));
         QTimer::singleShot(rates.maxDelayMs / 6, this, [&socket, toPort, &held] {
             if (!held.isEmpty()) {
                 socket.sendTo(toPort, std::exchange(held, QByteArray()));
@@ -96,11 +117,15 @@ void LossyRelay::pass(LoopbackSocket& socket, quint16 toPort, const QByteArray& 
     if (!held.isEmpty()) {
         out.append(std::exchange(held, QByteArray()));
     }
-    if (random.generateDouble() < rates.duplicate) {
+    const bool twice = random.generateDouble() < rates.duplicate;
+    if (twice) {
         out.append(bytes);
     }
     const int delay =
         random.generateDouble() < rates.delay ? int(random.bounded(rates.maxDelayMs + 1)) : 0;
+    note(QStringLiteral("x%1%2")
+             .arg(twice ? 2 : 1)
+             .arg(delay > 0 ? QStringLiteral(" +%1ms").arg(delay) : QString()));
     for (const QByteArray& d : out) {
         if (delay == 0) {
             socket.sendTo(toPort, d);

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QObject>
 #include <QRandomGenerator>
+#include <QStringList>
+#include <functional>
 #include <memory>
 
 class LoopbackSocket;
@@ -30,6 +32,9 @@ public:
 
     quint16 port() const;
     Rates rates;
+    // When set, decides instead of the rates how many copies of each datagram go on: 0 loses
+    // it, 2 sends it twice.
+    std::function<int(const QByteArray& bytes, bool toServer)> copies;
 
     // Datagrams the client sent, and DATA packets among them, whatever became of them.
     int fromClient = 0;
@@ -40,13 +45,18 @@ public:
     // and what the client still sends is only counted.
     int cutAfterBlock = 0;
     int sentAfterCut = 0;
+    // Every datagram that passed, one line each: its way ("c>s" towards the server, "s>c"
+    // back), the server port it went to or came from, opcode and number, and how many copies
+    // went on ("x0" lost, "x2" doubled, "held" kept back, "+Nms" delayed).
+    QStringList record;
 
 private:
     struct Front;
     Front& frontFor(quint16 serverPort);
     void fromClientVia(Front& front);
     void fromServer();
-    void pass(LoopbackSocket& socket, quint16 toPort, const QByteArray& bytes, QByteArray& held);
+    void pass(LoopbackSocket& socket, quint16 toPort, const QByteArray& bytes, QByteArray& held,
+              bool toServer, quint16 serverSide);
 
     const quint16 serverPort;
     QRandomGenerator random;

@@ -14,7 +14,7 @@ QString RealTftpServer::atftpdProgram() {
     return QFile::exists(unpacked) ? unpacked : QString();
 }
 
-RealTftpServer::RealTftpServer(Kind kind, bool canCreate) {
+RealTftpServer::RealTftpServer(Kind kind, bool canCreate, int retransmitMs) {
     if (geteuid() != 0) {
         reason = QStringLiteral(
             "the servers must run as root here: they confine themselves with chroot");
@@ -40,6 +40,9 @@ RealTftpServer::RealTftpServer(Kind kind, bool canCreate) {
         if (canCreate) {
             arguments.prepend(QStringLiteral("--create"));
         }
+        if (retransmitMs > 0) {
+            arguments << QStringLiteral("--retransmit") << QString::number(retransmitMs * 1000);
+        }
         process.start(program, arguments << root.path());
     } else {
         const QString program = atftpdProgram();
@@ -48,9 +51,15 @@ RealTftpServer::RealTftpServer(Kind kind, bool canCreate) {
                 QStringLiteral("atftpd is not unpacked in the build folder (scripts/test does it)");
             return;
         }
-        process.start(program, {"--daemon", "--no-fork", "--port", QString::number(listenPort),
-                                "--bind-address", "127.0.0.1", "--user", "root", "--group", "root",
-                                "--logfile", "/dev/null", root.path()});
+        QStringList arguments{
+            "--daemon",       "--no-fork", "--port",    QString::number(listenPort),
+            "--bind-address", "127.0.0.1", "--user",    "root",
+            "--group",        "root",      "--logfile", "/dev/null"};
+        if (retransmitMs > 0) {
+            arguments << QStringLiteral("--retry-timeout")
+                      << QString::number(qMax(1, (retransmitMs + 999) / 1000));
+        }
+        process.start(program, arguments << root.path());
     }
     if (!process.waitForStarted()) {
         reason = process.errorString();

@@ -10,8 +10,10 @@ class RealTftpServer {
 public:
     enum Kind { TftpdHpa, Atftpd };
 
-    // canCreate: whether the server may create files it is sent.
-    RealTftpServer(Kind kind, bool canCreate = true);
+    // canCreate: whether the server may create files it is sent. retransmitMs: how long it
+    // waits for the next packet before it sends its last one again (atftpd in whole seconds);
+    // 0 keeps the server's default, a second for tftpd-hpa, five for atftpd.
+    explicit RealTftpServer(Kind kind, bool canCreate = true, int retransmitMs = 0);
     ~RealTftpServer();
 
     // Why the server cannot run here, or empty when it runs and answers.

@@ -16,6 +16,10 @@ class TestLossy : public QObject {
 private slots:
     void arrivesIntact_data();
     void arrivesIntact();
+    void serverRepeatRecoversLostBlock_data();
+    void serverRepeatRecoversLostBlock();
+    void duplicatesDoNotMultiply_data();
+    void duplicatesDoNotMultiply();
     void totalLossTimesOutAfterFiveSends_data();
     void totalLossTimesOutAfterFiveSends();
     void refusedCreateIsBadPacket();
@@ -38,6 +42,25 @@ void Prepare(UploadFixture& f, const LossyRelay& relay, qint64 size, const QStri
     f.entry.ServerPort = relay.port();
     f.entry.RemoteFile = remote;
     f.setFile(PatternBytes(size));
+}
+
+// Whether the server stored exactly what was sent; if not, says where the two part and what went
+// over the network.
+bool StoredIntact(const RealTftpServer& server, const QString& remote, const QByteArray& sent,
+                  const LossyRelay& relay) {
+    QFile file(server.filePath(remote));
+    const QByteArray stored = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (stored == sent) {
+        return true;
+    }
+    const auto parted = std::mismatch(stored.cbegin(), stored.cend(), sent.cbegin(), sent.cend());
+    qInfo("stored %lld bytes of %lld, the same up to byte %lld; the network saw:",
+          qlonglong(stored.size()), qlonglong(sent.size()),
+          qlonglong(parted.first - stored.cbegin()));
+    for (const QString& line : relay.record) {
+        qInfo("  %s", qPrintable(line));
+    }
+    return false;
 }
 
 } // namespace
@@ -74,15 +97,78 @@ void TestLossy::arrivesIntact() {
         qInfo("trace: %s", qPrintable(f.trace().mid(f.trace().size() - 12).join(" | ")));
     }
     QCOMPARE(result, int(trCompleted));
-    QFile stored(server.filePath(remote));
-    QVERIFY(stored.open(QIODevice::ReadOnly));
-    QVERIFY(stored.readAll() == PatternBytes(size));
+    QVERIFY(StoredIntact(server, remote, PatternBytes(size), relay));
     const int blocks = int(size / 512 + 1);
     qInfo("%d blocks: %d datagrams sent, %.2f a block; %d DATA packets for them, %.2f a block",
           blocks, relay.fromClient, double(relay.fromClient) / blocks, relay.dataFromClient,
           double(relay.dataFromClient) / blocks);
-    // A block goes out at most twice, once more per time-out (one for each loss): never a storm.
+    // A block goes out once, again for a repeat the server sent and once more per time-out (one
+    // for each loss): never a storm.
     QVERIFY(relay.dataFromClient <= blocks * 5 / 2 + 5);
+}
+
+void TestLossy::serverRepeatRecoversLostBlock_data() {
+    QTest::addColumn<RealTftpServer::Kind>("kind");
+    QTest::addColumn<int>("serverRetransmitMs");
+    QTest::newRow("tftpd-hpa") << RealTftpServer::TftpdHpa << 500;
+    QTest::newRow("atftpd") << RealTftpServer::Atftpd << 1000;
+}
+
+void TestLossy::serverRepeatRecoversLostBlock() {
+    QFETCH(RealTftpServer::Kind, kind);
+    QFETCH(int, serverRetransmitMs);
+    RealTftpServer server(kind, true, serverRetransmitMs);
+    if (!server.unavailable().isEmpty()) {
+        QSKIP(qPrintable(server.unavailable()));
+    }
+    LossyRelay relay(server.port(), {});
+    // Block 2 is lost on its first two ways to the server.
+    int block2Sends = 0;
+    relay.copies = [&](const QByteArray& bytes, bool toServer) {
+        const bool block2 = toServer && bytes.startsWith(QByteArray("\0\3\0\2", 4));
+        return block2 && ++block2Sends <= 2 ? 0 : 1;
+    };
+    UploadFixture f;
+    Prepare(f, relay, 49 * 512 - 100, QStringLiteral("repeat.bin"), kind);
+    f.form.Timer1->setInterval(3 * serverRetransmitMs);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(block2Sends, 3);
+    // The server's own repeats brought block 2 through, before any time-out of the upload.
+    QCOMPARE(f.trace().filter("timeout!"), QStringList());
+    QVERIFY(
+        StoredIntact(server, QStringLiteral("repeat.bin"), PatternBytes(49 * 512 - 100), relay));
+}
+
+void TestLossy::duplicatesDoNotMultiply_data() {
+    QTest::addColumn<RealTftpServer::Kind>("kind");
+    QTest::addColumn<qint64>("size");
+    for (const auto& [name, kind] : {std::pair{"tftpd-hpa", RealTftpServer::TftpdHpa},
+                                     std::pair{"atftpd", RealTftpServer::Atftpd}}) {
+        for (const qint64 size : {64 * 1024, 1024 * 1024}) {
+            QTest::addRow("%s, %lld bytes", name, size) << kind << size;
+        }
+    }
+}
+
+void TestLossy::duplicatesDoNotMultiply() {
+    QFETCH(RealTftpServer::Kind, kind);
+    QFETCH(qint64, size);
+    RealTftpServer server(kind);
+    if (!server.unavailable().isEmpty()) {
+        QSKIP(qPrintable(server.unavailable()));
+    }
+    // One datagram in twenty arrives twice, both ways.
+    LossyRelay relay(server.port(), {0, 0.05, 0, 0, 0}, quint32(size));
+    UploadFixture f;
+    const QString remote = QStringLiteral("copies-%1.bin").arg(size);
+    Prepare(f, relay, size, remote, kind);
+    f.form.Timer1->setInterval(3000);
+    QCOMPARE(f.run(), int(trCompleted));
+    QVERIFY(StoredIntact(server, remote, PatternBytes(size), relay));
+    const int blocks = int(size / 512 + 1);
+    qInfo("%d blocks, %d DATA packets: %.3f a block", blocks, relay.dataFromClient,
+          double(relay.dataFromClient) / blocks);
+    QVERIFY(relay.dataFromClient * 10 <= blocks * 11);
 }
 
 void TestLossy::totalLossTimesOutAfterFiveSends_data() {
