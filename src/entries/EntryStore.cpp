@@ -77,9 +77,9 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
 
 void SaveEntries(const TEntryList& List, const QString& Path) {
     if (List.Count() == 0) {
-        if (QFile::exists(Path) && StoreContent(Path) != TStoreContent::Foreign &&
-            !QFile::remove(Path)) {
-            CannotWrite(Path);
+        // A store that cannot be removed is not worth a word: it keeps the last saved list.
+        if (QFile::exists(Path) && StoreContent(Path) != TStoreContent::Foreign) {
+            QFile::remove(Path);
         }
         return;
     }

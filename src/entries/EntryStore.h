@@ -24,5 +24,6 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path);
 // Replaces the store with List. The new store is written beside the old one and put in its
 // place only when complete, so a failed save, reported as EEntryStoreError
 // "<path> に書き込めません", leaves the old store as it was. An empty List removes a store that
-// held entries and leaves a foreign or unreadable file as it is.
+// held entries, silently keeping one that cannot be removed, and leaves a foreign or unreadable
+// file as it is.
 void SaveEntries(const TEntryList& List, const QString& Path);

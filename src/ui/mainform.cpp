@@ -7,6 +7,7 @@
 #include "FormFont.h"
 #include "IntConv.h"
 #include "ModalResult.h"
+#include "StoreQuestions.h"
 #include "TransferResult.h"
 #include "UAboutDialog.h"
 #include "UProgressForm.h"
@@ -326,18 +327,27 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // A store that could not be read did not give the list, so writing the list over it needs
+    // the user's word; an empty list has nothing worth asking about.
     if (StoreUnreadable) {
-        event->accept();
-        return;
+        const TCloseChoice choice = EntryList.Count() == 0
+                                        ? TCloseChoice::Discard
+                                        : AskOverwriteUnreadableStore(this, StorePath);
+        if (choice != TCloseChoice::Save) {
+            event->setAccepted(choice == TCloseChoice::Discard);
+            return;
+        }
     }
     try {
         SaveEntries(EntryList, StorePath);
-    } catch (const EEntryStoreError&) {
-        // The window stays open, so that the next close tries again.
-        HandleException();
-        event->ignore();
+    } catch (const EEntryStoreError& e) {
+        // The window stays open, so that the next close tries again, unless the user gives up
+        // on a store that cannot be written at all.
+        event->setAccepted(AskAfterFailedSave(this, QString::fromUtf8(e.what())) ==
+                           TCloseChoice::Discard);
         return;
     }
+    StoreUnreadable = false;
     event->accept();
 }
 

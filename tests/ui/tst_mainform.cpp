@@ -1,5 +1,6 @@
 #include "EntryList.h"
 #include "ExceptionRecorder.h"
+#include "FileAccess.h"
 #include "FileSizeLimit.h"
 #include "ModalDriver.h"
 #include "ScriptedTftpServer.h"
@@ -9,6 +10,7 @@
 #include "entryEdit.h"
 #include "mainform.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -46,6 +49,33 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Answers the next message box with the button of that name and keeps what the box said.
+void Answer(const QString& button, QString* text = nullptr) {
+    OnNextModal([button, text](QWidget* dialog) {
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        auto* choice = box ? box->findChild<QAbstractButton*>(button) : nullptr;
+        if (!choice) {
+            dialog->close();
+            QFAIL(qPrintable(QStringLiteral("no message box with a button ") + button));
+        }
+        if (text) {
+            *text = box->text();
+        }
+        choice->click();
+    });
+}
+
+// Adds an entry named x through the edit dialog, as a user does.
+void AddEntryX(TForm1& form) {
+    OnNextModal([](QWidget* dialog) {
+        for (const char* field : {"EntryName", "ServerAddress", "LocalFile", "RemoteFile"}) {
+            Type(dialog, field, QStringLiteral("x"));
+        }
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+    });
+    form.NewAction->trigger();
+}
+
 } // namespace
 
 class TestMainForm : public QObject {
@@ -69,8 +99,11 @@ private slots:
     void resultTexts_data();
     void resultTexts();
     void closeSavesTheList();
-    void failedSaveKeepsWindowAndStore();
-    void unreadableStoreSurvivesClose();
+    void failedSaveAsks_data();
+    void failedSaveAsks();
+    void closeWithUnreadableStore_data();
+    void closeWithUnreadableStore();
+    void undeletableStoreDoesNotHoldTheWindow();
     void brokenListIsAsserted();
     void droppedFilesUploadInTurn_data();
     void droppedFilesUploadInTurn();
@@ -439,39 +472,101 @@ void TestMainForm::closeSavesTheList() {
     QCOMPARE(ReadAll(path), Store({"a", "c"}));
 }
 
-void TestMainForm::failedSaveKeepsWindowAndStore() {
+void TestMainForm::failedSaveAsks_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("stay") << "StayBtn" << false;
+    QTest::newRow("quit without saving") << "DiscardBtn" << true;
+}
+
+void TestMainForm::failedSaveAsks() {
+    QFETCH(QString, button);
+    QFETCH(bool, closes);
     open({"a", "b"});
     for (int i = 0; i < 20; ++i) {
         form->DuplicateAction->trigger();
     }
-    bool closed = true;
+    QString said;
+    Answer(button, &said);
+    bool closed = !closes;
     WithFileSizeLimit(100, [&] { closed = form->close(); });
 
-    QVERIFY(!closed);
-    QVERIFY(form->isVisible());
-    QCOMPARE(recorder->shown, QStringList{path + QStringLiteral(" に書き込めません")});
+    QCOMPARE(said, path + QStringLiteral(" に書き込めません"));
+    QCOMPARE(closed, closes);
     QCOMPARE(ReadAll(path), Store({"a", "b"}));
-    QVERIFY(form->close());
-    QCOMPARE(EntryList.Count(), 22);
-    QVERIFY(ReadAll(path).contains("[entryno21]"));
+    if (!closes) {
+        // The next close tries again.
+        QVERIFY(form->isVisible());
+        QVERIFY(form->close());
+        QCOMPARE(EntryList.Count(), 22);
+        QVERIFY(ReadAll(path).contains("[entryno21]"));
+    }
+    QVERIFY(recorder->shown.isEmpty());
 }
 
-void TestMainForm::unreadableStoreSurvivesClose() {
-    QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("entrys.txt")));
-    open({});
+void TestMainForm::closeWithUnreadableStore_data() {
+    QTest::addColumn<bool>("addEntry");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("overwritten");
+    QTest::newRow("overwrite") << true << "SaveBtn" << true << true;
+    QTest::newRow("quit without saving") << true << "DiscardBtn" << true << false;
+    QTest::newRow("cancel") << true << "StayBtn" << false << false;
+    QTest::newRow("empty list, no question") << false << QString() << true << false;
+}
+
+void TestMainForm::closeWithUnreadableStore() {
+    QFETCH(bool, addEntry);
+    QFETCH(QString, button);
+    QFETCH(bool, closes);
+    QFETCH(bool, overwritten);
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Store({"a"}));
+    }
+    // The folder is open to everybody, the file to nobody.
+    QVERIFY(QFile::setPermissions(dir->path(), QFileDevice::Permissions(0x7755)));
+    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+    AsOrdinaryUser([&] { open({}); });
     QCOMPARE(recorder->shown, QStringList{path + QStringLiteral(" を読み込めません")});
     QCOMPARE(form->EntryListBox->count(), 0);
-    OnNextModal([](QWidget* dialog) {
-        for (const char* field : {"EntryName", "ServerAddress", "LocalFile", "RemoteFile"}) {
-            Type(dialog, field, QStringLiteral("x"));
-        }
-        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
-    });
-    form->NewAction->trigger();
-    QCOMPARE(EntryList.Count(), 1);
-    QVERIFY(form->close());
-    QVERIFY(QFileInfo(path).isDir());
+    if (addEntry) {
+        AddEntryX(*form);
+        QCOMPARE(EntryList.Count(), 1);
+    }
+    QString said;
+    if (!button.isEmpty()) {
+        Answer(button, &said);
+    }
+    QCOMPARE(form->close(), closes);
+    QCOMPARE(said.contains(path), !button.isEmpty());
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    const QByteArray stored = ReadAll(path);
+    QCOMPARE(stored.contains("entryname=x"), overwritten);
+    QCOMPARE(stored.contains("entryname=a"), !overwritten);
     QCOMPARE(recorder->shown.size(), 1);
+}
+
+void TestMainForm::undeletableStoreDoesNotHoldTheWindow() {
+    open({"a"});
+    form->DeleteAction->trigger();
+    ImmutableFile keep(path);
+    if (keep.failed()) {
+        QSKIP("this file system cannot make a file immutable");
+    }
+    // Closing asks nothing and says nothing; the store keeps the last saved list.
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            asked = true;
+            box->close();
+        }
+    });
+    QVERIFY(form->close());
+    QVERIFY(!asked);
+    QVERIFY(recorder->shown.isEmpty());
+    QCOMPARE(ReadAll(path), Store({"a"}));
 }
 
 void TestMainForm::brokenListIsAsserted() {
