@@ -18,6 +18,17 @@ bool CarriesLocalFiles(const QMimeData* Data) {
                        [](const QUrl& url) { return url.isLocalFile(); });
 }
 
+// A file manager proposes a move for a plain drag within one file system, and a source told
+// that its files were moved may delete them: a dropped file is only read, so every drop is a
+// copy, and a source that cannot copy is refused.
+bool TakeAsCopy(QDropEvent* Event) {
+    if (!(Event->possibleActions() & Qt::CopyAction)) {
+        return false;
+    }
+    Event->setDropAction(Qt::CopyAction);
+    return true;
+}
+
 } // namespace
 
 TDropDst::TDropDst(QObject* Owner)
@@ -51,8 +62,8 @@ bool TDropDst::WndProc(QObject* Watched, QEvent* Event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(Event);
-        if (FAcceptDrop && CarriesLocalFiles(drag->mimeData())) {
-            drag->acceptProposedAction();
+        if (FAcceptDrop && CarriesLocalFiles(drag->mimeData()) && TakeAsCopy(drag)) {
+            drag->accept();
         } else {
             drag->ignore();
         }
@@ -60,8 +71,12 @@ bool TDropDst::WndProc(QObject* Watched, QEvent* Event) {
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(Event);
+        if (!TakeAsCopy(drop)) {
+            drop->ignore();
+            return true;
+        }
         Guarded([this, drop] { DoFileDrop(drop); })();
-        drop->acceptProposedAction();
+        drop->accept();
         return true;
     }
     default:

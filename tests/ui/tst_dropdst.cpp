@@ -39,6 +39,23 @@ bool DragAndDrop(QWidget* widget, const QStringList& paths, QPoint at = QPoint(5
     return drop.isAccepted();
 }
 
+// A drag as a file manager starts it: these actions offered, this one proposed.
+struct OfferedDrag : QDragEnterEvent {
+    OfferedDrag(QMimeData* data, Qt::DropActions offered, Qt::DropAction proposed)
+        : QDragEnterEvent(QPoint(5, 6), offered, data, Qt::LeftButton, Qt::NoModifier) {
+        m_defaultAction = proposed;
+        m_dropAction = proposed;
+    }
+};
+
+struct OfferedDrop : QDropEvent {
+    OfferedDrop(QMimeData* data, Qt::DropActions offered, Qt::DropAction proposed)
+        : QDropEvent(QPointF(5, 6), offered, data, Qt::LeftButton, Qt::NoModifier) {
+        m_defaultAction = proposed;
+        m_dropAction = proposed;
+    }
+};
+
 } // namespace
 
 class TestDropDst : public QObject {
@@ -51,6 +68,8 @@ private slots:
     void dropGivesOneCallWithAllPaths();
     void handlerFailureIsShownAndNextDropWorks();
     void acceptDropOffRefuses();
+    void everyDropIsACopy_data();
+    void everyDropIsACopy();
     void destroyedControlLeavesNoHook();
     void formTarget();
     void recreatedWindowIsHookedAgain();
@@ -131,6 +150,37 @@ void TestDropDst::acceptDropOffRefuses() {
     QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(panel, &enter);
     QVERIFY(!enter.isAccepted());
+}
+
+void TestDropDst::everyDropIsACopy_data() {
+    QTest::addColumn<Qt::DropActions>("offered");
+    QTest::addColumn<Qt::DropAction>("proposed");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("copy or move, move proposed")
+        << Qt::DropActions(Qt::CopyAction | Qt::MoveAction) << Qt::MoveAction << true;
+    QTest::newRow("copy, move or link, link proposed")
+        << Qt::DropActions(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) << Qt::LinkAction
+        << true;
+    QTest::newRow("copy only") << Qt::DropActions(Qt::CopyAction) << Qt::CopyAction << true;
+    QTest::newRow("move only") << Qt::DropActions(Qt::MoveAction) << Qt::MoveAction << false;
+}
+
+void TestDropDst::everyDropIsACopy() {
+    QFETCH(Qt::DropActions, offered);
+    QFETCH(Qt::DropAction, proposed);
+    QFETCH(bool, taken);
+    const auto data = Files({QStringLiteral("/tmp/a.bin")});
+    OfferedDrag enter(data.get(), offered, proposed);
+    QCoreApplication::sendEvent(panel, &enter);
+    QCOMPARE(enter.isAccepted(), taken);
+    OfferedDrop drop(data.get(), offered, proposed);
+    QCoreApplication::sendEvent(panel, &drop);
+    QCOMPARE(drop.isAccepted(), taken);
+    QCOMPARE(drops.size(), taken ? 1 : 0);
+    if (taken) {
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    }
 }
 
 void TestDropDst::destroyedControlLeavesNoHook() {
