@@ -163,13 +163,15 @@ void TestProgressForm::dataFollowsServerTransferPort() {
 
 void TestProgressForm::serverRepeatsResendEveryTime() {
     // A server that waits for the next block in vain sends its last acknowledgement again,
-    // here every 300 ms (five tries); DATA 2 is lost on the way twice.
-    constexpr int RepeatMs = 300;
+    // here every 500 ms (five tries), well apart from the 200 ms in which the upload takes a
+    // repeat for a copy; DATA 2 is lost on the way twice.
+    constexpr int RepeatMs = 500;
     UploadFixture f;
-    f.form.Timer1->setInterval(3000);
+    f.form.Timer1->setInterval(2000);
     int lost = 0;
     int expected = 1;
     QTimer repeat;
+    repeat.setTimerType(Qt::PreciseTimer);
     int repeats = 0;
     QObject::connect(&repeat, &QTimer::timeout, [&] {
         if (++repeats > 5) {
@@ -260,7 +262,7 @@ void TestProgressForm::copyOfAckLeavesTimeoutAlone() {
 
 void TestProgressForm::ackZeroAgainAfterRepeat() {
     UploadFixture f;
-    f.form.Timer1->setInterval(3000);
+    f.form.Timer1->setInterval(2000);
     ScriptedTftpServer other;
     int twos = 0;
     f.server.script = [&](const Datagram& d) {
@@ -268,7 +270,7 @@ void TestProgressForm::ackZeroAgainAfterRepeat() {
             f.server.acknowledgeNormally(d);
         } else if (++twos == 1) {
             // Block 2 "lost": the server repeats acknowledgement 1 after its own time-out.
-            f.server.answer(ScriptedTftpServer::ack(1), 400);
+            f.server.answer(ScriptedTftpServer::ack(1), 500);
         } else {
             // The repeat was answered; now a new transfer port speaks up.
             other.sendFromRequestPort(f.server.client(), ScriptedTftpServer::ack(0));
