@@ -1,8 +1,8 @@
 #include "CursorTable.h"
 
-#include <QBitmap>
 #include <QHash>
 #include <QImage>
+#include <QPixmap>
 
 namespace {
 
@@ -36,17 +36,17 @@ QCursor CursorImage(int Number) {
 }
 
 QCursor LoadHandPointCursor() {
-    QImage bitmap(32, 32, QImage::Format_Mono);
-    QImage mask(32, 32, QImage::Format_Mono);
-    bitmap.fill(0);
-    mask.fill(0);
+    // A colour picture rather than a bitmap and mask pair: how X servers combine those two,
+    // and which way Qt's monochrome images map their bits, turned the hand into its negative.
+    QImage picture(32, 32, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
     for (int y = 0; y < int(std::size(HandPoint)); ++y) {
         for (int x = 0; x < 32; ++x) {
             const char c = HandPoint[y][x];
-            // Bitmap 1 with mask 1 is black, bitmap 0 with mask 1 white.
-            bitmap.setPixel(x, y, c == 'X' ? 1 : 0);
-            mask.setPixel(x, y, c == 'X' || c == 'o' ? 1 : 0);
+            if (c == 'X' || c == 'o') {
+                picture.setPixelColor(x, y, c == 'X' ? Qt::black : Qt::white);
+            }
         }
     }
-    return QCursor(QBitmap::fromImage(bitmap), QBitmap::fromImage(mask), 7, 1);
+    return QCursor(QPixmap::fromImage(picture), 7, 1);
 }
