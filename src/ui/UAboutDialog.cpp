@@ -3,6 +3,7 @@
 #include "ApplicationException.h"
 #include "FormFont.h"
 #include "ModalResult.h"
+#include "ScreenCentre.h"
 #include "URLLabel.h"
 #include "debug.h"
 
@@ -42,6 +43,7 @@ TAboutDlg::TAboutDlg(QWidget* parent)
     setWindowTitle(QStringLiteral("Zanvel TFTPについて"));
     setFont(FormFont());
     setFixedSize(336, 209);
+    new TScreenCentre(this);
 
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(16, 16, 32, 32);

@@ -3,6 +3,7 @@
 #include "FormFont.h"
 #include "IntConv.h"
 #include "ModalResult.h"
+#include "ScreenCentre.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -53,6 +54,7 @@ TEntryEditDlg::TEntryEditDlg(QWidget* parent)
     setWindowTitle(QStringLiteral("エントリ編集"));
     setFont(FormFont());
     setFixedSize(401, 205);
+    new TScreenCentre(this);
 
     const struct {
         const char* label;

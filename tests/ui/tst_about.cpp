@@ -4,10 +4,12 @@
 #include "UAboutDialog.h"
 #include "URLLabel.h"
 #include "debug.h"
+#include "entryEdit.h"
 
 #include <QEnterEvent>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QUrl>
 
@@ -44,6 +46,8 @@ private slots:
     void handCursor();
     void dialog();
     void iconOpensTheOneTraceWindow();
+    void dialogsCentredOnScreenAtEveryShowing_data();
+    void dialogsCentredOnScreenAtEveryShowing();
 
 private:
     void enter(TURLLabel& label);
@@ -158,13 +162,16 @@ void TestAbout::handCursor() {
     const QCursor hand = CursorImage(crHandPoint);
     QCOMPARE(hand.shape(), Qt::BitmapCursor);
     QCOMPARE(hand.hotSpot(), QPoint(7, 1));
-    QCOMPARE(hand.bitmap().size(), QSize(32, 32));
     QCOMPARE(second.cursor().hotSpot(), QPoint(7, 1));
-    // The tip of the finger is outline, the finger inside it white.
-    const QImage mask = hand.mask().toImage();
-    const QImage bits = hand.bitmap().toImage();
-    QVERIFY(mask.pixelIndex(7, 1) != mask.pixelIndex(0, 0));
-    QVERIFY(bits.pixelIndex(7, 1) != bits.pixelIndex(7, 3));
+    // A white hand in a black outline, on nothing: the tip of the finger is outline, the finger
+    // below it white, the corner and the palm's right white.
+    const QImage picture = hand.pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(picture.size(), QSize(32, 32));
+    QCOMPARE(picture.pixelColor(7, 1), QColor(Qt::black));
+    QCOMPARE(picture.pixelColor(7, 3), QColor(Qt::white));
+    QCOMPARE(picture.pixelColor(10, 14), QColor(Qt::white));
+    QCOMPARE(picture.pixelColor(0, 0).alpha(), 0);
+    QCOMPARE(picture.pixelColor(20, 10).alpha(), 0);
 }
 
 void TestAbout::dialog() {
@@ -216,6 +223,36 @@ void TestAbout::iconOpensTheOneTraceWindow() {
                            [](QWidget* w) { return qobject_cast<TDebugForm*>(w); }),
              1);
     DebugForm = nullptr;
+}
+
+void TestAbout::dialogsCentredOnScreenAtEveryShowing_data() {
+    QTest::addColumn<bool>("about");
+    QTest::newRow("About") << true;
+    QTest::newRow("entry edit") << false;
+}
+
+void TestAbout::dialogsCentredOnScreenAtEveryShowing() {
+    QFETCH(bool, about);
+    std::unique_ptr<QDialog> dialog;
+    if (about) {
+        dialog = std::make_unique<TAboutDlg>();
+    } else {
+        dialog = std::make_unique<TEntryEditDlg>();
+    }
+    const QPoint middle = dialog->screen()->availableGeometry().center();
+    for (int showing = 1; showing <= 2; ++showing) {
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        const QPoint centre = dialog->frameGeometry().center();
+        QVERIFY2((centre - middle).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("showing %1: centre %2,%3, screen's %4,%5")
+                                .arg(showing)
+                                .arg(centre.x())
+                                .arg(centre.y())
+                                .arg(middle.x())
+                                .arg(middle.y())));
+        dialog->hide();
+    }
 }
 
 QTEST_MAIN(TestAbout)
