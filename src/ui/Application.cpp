@@ -3,7 +3,12 @@
 #include "ApplicationException.h"
 #include "ExceptionBox.h"
 
+#include "FormFont.h"
+
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 TApplication::TApplication(int& argc, char** argv)
     : QApplication(argc, argv) {
@@ -12,6 +17,16 @@ TApplication::TApplication(int& argc, char** argv)
     setApplicationName(QStringLiteral("Zanvel TFTP"));
     setApplicationVersion(QStringLiteral("1.02"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/zanvel-tftp.png")));
+    // Message boxes, menus and Qt's own dialogs are windows of their own, which take the
+    // application's font, not the main window's.
+    setFont(FormFont());
+    // The program speaks Japanese, and so do the texts Qt itself draws: the file dialog, the
+    // edit fields' menus, the standard buttons.
+    auto* qtTexts = new QTranslator(this);
+    if (qtTexts->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(qtTexts);
+    }
     SetExceptionDisplay(ShowException);
 }
 

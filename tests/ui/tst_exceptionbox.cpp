@@ -4,7 +4,14 @@
 #include "ExceptionBox.h"
 #include "ExceptionRecorder.h"
 
+#include "FormFont.h"
+
 #include <QAbstractButton>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +33,8 @@ private slots:
     void boxIsModalErrorWithOk();
     void unknownExceptionsAreShownToo();
     void applicationCatchesWhatHandlersLetThrough();
+    void everyWindowTakesTheProgramFont();
+    void qtTextsAreJapanese();
 };
 
 void TestExceptionBox::contentNamesApplicationAndMessage() {
@@ -80,6 +89,30 @@ void TestExceptionBox::applicationCatchesWhatHandlersLetThrough() {
     QEvent event(QEvent::User);
     QCoreApplication::sendEvent(&receiver, &event);
     QCOMPARE(recorder.shown, QStringList{"thrown by an event"});
+}
+
+void TestExceptionBox::everyWindowTakesTheProgramFont() {
+    const QFont program = FormFont();
+    QMessageBox box;
+    QMenu menu;
+    QFileDialog files;
+    for (const QWidget* window : std::initializer_list<const QWidget*>{&box, &menu, &files}) {
+        QCOMPARE(window->font().family(), program.family());
+        QCOMPARE(window->font().pixelSize(), program.pixelSize());
+    }
+}
+
+void TestExceptionBox::qtTextsAreJapanese() {
+    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                           QStringLiteral("/qtbase_ja.qm"))) {
+        QSKIP("Qt's Japanese translation is not installed (qt6-translations-l10n)");
+    }
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    QLineEdit field;
+    std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+    QVERIFY(!menu->actions().isEmpty());
+    QVERIFY2(menu->actions().constFirst()->text().contains(QStringLiteral("元に戻す")),
+             qPrintable(menu->actions().constFirst()->text()));
 }
 
 int main(int argc, char** argv) {
