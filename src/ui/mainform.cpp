@@ -16,6 +16,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -135,8 +138,12 @@ TForm1::TForm1(const QString& StorePath, QWidget* parent)
                               ClientHeight - ToolBarHeight - DetailsHeight - StatusBarHeight);
     EntryListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     EntryListBox->setUniformItemSizes(true);
+    // Like the platform's list box, a long name is cut at the edge rather than scrolled to.
+    EntryListBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    EntryListBox->setTextElideMode(Qt::ElideNone);
     EntryListBox->setContextMenuPolicy(Qt::CustomContextMenu);
     EntryListBox->viewport()->installEventFilter(this);
+    EntryListBox->installEventFilter(this);
     connect(EntryListBox, &QListWidget::itemSelectionChanged, this,
             Guarded([this] { EntryListBoxClick(); }));
 
@@ -227,7 +234,8 @@ void TForm1::BuildActions() {
     // The shortcuts the platform's action lists could not hold at design time.
     UpAction->setShortcut(Qt::ALT | Qt::Key_Up);
     DownAction->setShortcut(Qt::ALT | Qt::Key_Down);
-    SendAction->setShortcuts({Qt::Key_Return, Qt::Key_Enter});
+    // The first shortcut is the one menus show: the key is labelled Enter.
+    SendAction->setShortcuts({Qt::Key_Enter, Qt::Key_Return});
 }
 
 void TForm1::BuildToolBar() {
@@ -352,10 +360,26 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == EntryListBox && event->type() == QEvent::KeyPress) {
+        // Shift+F10 opens the context menu, as the Menu key does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            // Just below the current line's start: a long line reaches far past the list.
+            const QListWidgetItem* current = EntryListBox->currentItem();
+            const QPoint at =
+                current ? EntryListBox->visualItemRect(current).bottomLeft() : QPoint(0, 0);
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, at,
+                                   EntryListBox->viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(EntryListBox->viewport(), &menu);
+            return true;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     if (watched != EntryListBox->viewport()) {
         return QWidget::eventFilter(watched, event);
     }
-    if (event->type() == QEvent::MouseButtonDblClick) {
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         Guarded([this] { SendActionExecute(); })();
         return true;
     }
@@ -389,9 +413,15 @@ void TForm1::AppendLine(const QString& Text) {
 }
 
 void TForm1::EntryListBoxClick() {
-    if (!Syncing) {
-        RefreshDetails();
+    if (Syncing) {
+        return;
     }
+    // Ctrl+click and Ctrl+Space would clear the selection, which the platform's list box never
+    // lets the user do: its line stays selected.
+    if (ItemIndex() < 0 && EntryListBox->count() > 0) {
+        SetItemIndex(qMax(EntryListBox->currentRow(), 0));
+    }
+    RefreshDetails();
 }
 
 void TForm1::RefreshDetails() {

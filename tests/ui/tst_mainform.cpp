@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -98,6 +99,11 @@ private slots:
     void sendShowsResult();
     void resultTexts_data();
     void resultTexts();
+    void selectionStays_data();
+    void selectionStays();
+    void onlyLeftDoubleClickSends();
+    void shiftF10OpensContextMenu();
+    void longNamesAreCutAtTheEdge();
     void closeSavesTheList();
     void failedSaveAsks_data();
     void failedSaveAsks();
@@ -211,7 +217,7 @@ void TestMainForm::windowAndControls() {
         items.append(item->text());
     }
     QCOMPARE(items,
-             (QStringList{"サーバーへ送信\tReturn", "", "エントリの新規作成\tCtrl+N",
+             (QStringList{"サーバーへ送信\tEnter", "", "エントリの新規作成\tCtrl+N",
                           "エントリの編集\tCtrl+E", "エントリの複製\tCtrl+D", "エントリの削除\tDel",
                           "エントリを一つ上へ移動\tAlt+Up", "エントリを一つ下へ移動\tAlt+Down"}));
     QVERIFY(!form->UpBtn->isEnabled());
@@ -462,6 +468,64 @@ void TestMainForm::resultTexts() {
     QFETCH(int, result);
     QFETCH(QString, text);
     QCOMPARE(SendResultText(result), text);
+}
+
+void TestMainForm::selectionStays_data() {
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("Ctrl+click") << false;
+    QTest::newRow("Ctrl+Space") << true;
+}
+
+void TestMainForm::selectionStays() {
+    QFETCH(bool, byKey);
+    open({"a", "b"});
+    QTest::keyClick(form->EntryListBox, Qt::Key_Down);
+    QCOMPARE(form->ItemIndex(), 1);
+    if (byKey) {
+        QTest::keyClick(form->EntryListBox, Qt::Key_Space, Qt::ControlModifier);
+    } else {
+        QTest::mouseClick(form->EntryListBox->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          form->EntryListBox->visualItemRect(form->EntryListBox->item(1)).center());
+    }
+    QCOMPARE(form->ItemIndex(), 1);
+    QVERIFY(form->SendAction->isEnabled());
+    QCOMPARE(form->RemoteFileLbl->text(), QStringLiteral("b.bin"));
+}
+
+void TestMainForm::onlyLeftDoubleClickSends() {
+    open({"a"});
+    EntryList.Get(0)->LocalFile = dir->filePath(QStringLiteral("missing.bin"));
+    const QPoint line = form->EntryListBox->visualItemRect(form->EntryListBox->item(0)).center();
+    form->ShowStatus(QStringLiteral("before"));
+    for (const Qt::MouseButton button : {Qt::MiddleButton, Qt::RightButton}) {
+        QTest::mouseDClick(form->EntryListBox->viewport(), button, {}, line);
+        form->PopupMenu1->close();
+    }
+    QCOMPARE(form->StatusText->text(), QStringLiteral("before"));
+    QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton, {}, line);
+    QCOMPARE(form->StatusText->text(), SendResultText(trFileOpenError));
+}
+
+void TestMainForm::shiftF10OpensContextMenu() {
+    open({"a", "b"});
+    QVERIFY(!form->PopupMenu1->isVisible());
+    QTest::keyClick(form->EntryListBox, Qt::Key_F10, Qt::ShiftModifier);
+    QTRY_VERIFY(form->PopupMenu1->isVisible());
+    form->PopupMenu1->close();
+    // F10 alone does not.
+    QTest::keyClick(form->EntryListBox, Qt::Key_F10);
+    QVERIFY(!form->PopupMenu1->isVisible());
+}
+
+void TestMainForm::longNamesAreCutAtTheEdge() {
+    const QString longName(200, QLatin1Char('w'));
+    open({longName, "b"});
+    // No scroll bar takes room from the lines.
+    QListWidget* list = form->EntryListBox;
+    QTest::qWait(50);
+    QCOMPARE(list->viewport()->height(), list->height() - 2 * list->frameWidth());
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
+    QCOMPARE(lines(), (QStringList{longName, "b"}));
 }
 
 void TestMainForm::closeSavesTheList() {
