@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -345,6 +346,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
             event->setAccepted(choice == TCloseChoice::Discard);
             return;
         }
+        // The list is to take the place of a file the user could not read, and perhaps not
+        // write either: make it theirs to read and write, so that it can be replaced and read
+        // at the next start.
+        QFile::setPermissions(StorePath, QFile::permissions(StorePath) | QFileDevice::ReadOwner |
+                                             QFileDevice::WriteOwner);
     }
     try {
         SaveEntries(EntryList, StorePath);

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <sys/fsuid.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -29,11 +28,24 @@ bool SetImmutable(const QString& path, bool on) {
 } // namespace
 
 void AsOrdinaryUser(const std::function<void()>& action) {
-    const uid_t uid = setfsuid(Nobody);
-    const gid_t gid = setfsgid(Nobody);
+    // Real and effective ids both, since access() asks by the real one; root stays the saved id
+    // to come back to. An ordinary user cannot change ids and stays who they are.
+    uid_t ruid = 0, euid = 0, suid = 0;
+    gid_t rgid = 0, egid = 0, sgid = 0;
+    getresuid(&ruid, &euid, &suid);
+    getresgid(&rgid, &egid, &sgid);
+    const bool changed =
+        euid == 0 && setresgid(Nobody, Nobody, 0) == 0 && setresuid(Nobody, Nobody, 0) == 0;
     action();
-    setfsgid(gid);
-    setfsuid(uid);
+    if (changed && (setresuid(ruid, euid, suid) != 0 || setresgid(rgid, egid, sgid) != 0)) {
+        qFatal("cannot become root again");
+    }
+}
+
+void GiveToOrdinaryUser(const QString& path) {
+    if (chown(QFile::encodeName(path).constData(), Nobody, Nobody) != 0) {
+        // Not root: the file is the user's own already.
+    }
 }
 
 ImmutableFile::ImmutableFile(const QString& path)
