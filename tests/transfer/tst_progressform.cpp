@@ -17,6 +17,35 @@ bool IsData(const Datagram& d, quint16 block) {
     return d.opcode() == 3 && d.number() == block;
 }
 
+// When one packet went out, in ms from its first send: the trace line first marks that, each
+// "timeout!" line a resend; both are written right before the packet goes out.
+struct SendTimes {
+    SendTimes(TDebugForm& debug, const QString& first) {
+        QObject::connect(&debug, &TDebugForm::Appended, &debug, [this, first](const QString& line) {
+            if (line == first) {
+                clock.start();
+            }
+            if (line == first || line.startsWith("timeout!")) {
+                atMs.append(clock.nsecsElapsed() / 1000000);
+            }
+        });
+    }
+    qint64 nowMs() const { return clock.nsecsElapsed() / 1000000; }
+
+    QElapsedTimer clock;
+    QList<qint64> atMs;
+};
+
+// Five sends in all, none early: resend k at least k periods after the first send, the end at
+// least five.
+void VerifyFiveSendsNeverEarly(const SendTimes& sends, qint64 endedAtMs, qint64 period) {
+    QCOMPARE(sends.atMs.size(), 5);
+    for (qsizetype k = 1; k < sends.atMs.size(); ++k) {
+        QVERIFY2(sends.atMs[k] >= k * period, qPrintable(QString::number(sends.atMs[k])));
+    }
+    QVERIFY2(endedAtMs >= 5 * period, qPrintable(QString::number(endedAtMs)));
+}
+
 // An upload of 49 blocks, the last one short.
 constexpr int ScriptedUploadBlocks = 49;
 constexpr qsizetype ScriptedUploadBytes = (ScriptedUploadBlocks - 1) * 512 + 100;
@@ -238,26 +267,12 @@ void TestProgressForm::copyOfAckLeavesTimeoutAlone() {
             f.server.answer(ScriptedTftpServer::ack(0));
         }
     };
-    QElapsedTimer clock;
-    QList<qint64> sentAtMs;
-    QObject::connect(&f.debug, &TDebugForm::Appended, [&](const QString& line) {
-        if (line == "will Send Data packet. block=1") {
-            clock.start();
-        }
-        if (line == "will Send Data packet. block=1" || line.startsWith("timeout!")) {
-            sentAtMs.append(clock.nsecsElapsed() / 1000000);
-        }
-    });
+    const SendTimes sends(f.debug, QStringLiteral("will Send Data packet. block=1"));
     f.setFile(PatternBytes(1000));
     QCOMPARE(f.run(), int(trTimeout));
-    const qint64 endedAtMs = clock.nsecsElapsed() / 1000000;
     // Block 1 goes out five times in all, timed from its first send, as with a silent server.
+    VerifyFiveSendsNeverEarly(sends, sends.nowMs(), Period);
     QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 1, 1, 1, 1}));
-    QCOMPARE(sentAtMs.size(), 5);
-    for (qsizetype k = 1; k < sentAtMs.size(); ++k) {
-        QVERIFY2(sentAtMs[k] >= k * Period, qPrintable(QString::number(sentAtMs[k])));
-    }
-    QVERIFY2(endedAtMs >= 5 * Period, qPrintable(QString::number(endedAtMs)));
 }
 
 void TestProgressForm::ackZeroAgainAfterRepeat() {
@@ -355,31 +370,16 @@ void TestProgressForm::silentServerTimesOut() {
     f.form.Timer1->setInterval(Period);
     f.server.script = [](const Datagram&) {
     };
-    // Each send is traced right before it goes out; the first send starts the clock.
-    QElapsedTimer clock;
-    QList<qint64> sentAtMs;
-    QObject::connect(&f.debug, &TDebugForm::Appended, [&](const QString& line) {
-        if (line == "make WQR packet") {
-            clock.start();
-        }
-        if (line == "make WQR packet" || line.startsWith("timeout!")) {
-            sentAtMs.append(clock.nsecsElapsed() / 1000000);
-        }
-    });
+    const SendTimes sends(f.debug, QStringLiteral("make WQR packet"));
     f.setFile(PatternBytes(10));
     QCOMPARE(f.run(), int(trTimeout));
-    const qint64 endedAtMs = clock.nsecsElapsed() / 1000000;
+    const qint64 endedAtMs = sends.nowMs();
 
     QCOMPARE(f.server.received.size(), 5);
     for (const Datagram& d : f.server.received) {
         QCOMPARE(d.bytes, f.server.received.first().bytes);
     }
-    // Never early: resend k at least k periods after the first send, the end at least five.
-    QCOMPARE(sentAtMs.size(), 5);
-    for (qsizetype k = 1; k < sentAtMs.size(); ++k) {
-        QVERIFY2(sentAtMs[k] >= k * Period, qPrintable(QString::number(sentAtMs[k])));
-    }
-    QVERIFY2(endedAtMs >= 5 * Period, qPrintable(QString::number(endedAtMs)));
+    VerifyFiveSendsNeverEarly(sends, endedAtMs, Period);
     QCOMPARE(f.trace(),
              (QStringList{"file opened", "make WQR packet", "timeout! resend packet(1times)",
                           "timeout! resend packet(2times)", "timeout! resend packet(3times)",
