@@ -2,7 +2,6 @@
 
 #include "ApplicationException.h"
 #include "ExceptionBox.h"
-
 #include "FormFont.h"
 
 #include <QIcon>
