@@ -39,6 +39,9 @@ void TestIniFile::reading_data() {
     QTest::newRow("single quotes") << "[a]\nk='v'"
                                    << "a"
                                    << "k" << QVariant("v");
+    QTest::newRow("two quotes alone") << "[a]\nk=\"\""
+                                      << "a"
+                                      << "k" << QVariant("");
     QTest::newRow("unmatched quotes") << "[a]\nk='v\""
                                       << "a"
                                       << "k" << QVariant("'v\"");

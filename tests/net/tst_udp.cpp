@@ -70,6 +70,7 @@ private slots:
     void noFurtherEventUntilReceive();
     void receiveReportsLengthAndSender();
     void truncatedDatagramFailsAndKeepsPeer();
+    void datagramFillingTheBufferArrives();
     void closedEndpointRaises();
     void secondOpenChangesNothing();
     void failedOpenLeavesEndpointClosed_data();
@@ -170,6 +171,15 @@ void TestUdp::truncatedDatagramFailsAndKeepsPeer() {
     // The rest of the cut datagram is gone; the next receive sees the next datagram.
     p.toEndpoint("next");
     QCOMPARE(ReceiveWhenNotified(p.udp, buf, sizeof buf), 4);
+}
+
+void TestUdp::datagramFillingTheBufferArrives() {
+    Pair p;
+    const QByteArray full(516, 'f');
+    p.toEndpoint(full);
+    char buf[516];
+    QCOMPARE(ReceiveWhenNotified(p.udp, buf, sizeof buf), 516);
+    QCOMPARE(QByteArray(buf, sizeof buf), full);
 }
 
 void TestUdp::closedEndpointRaises() {

@@ -56,6 +56,7 @@ class TestProgressForm : public QObject {
     Q_OBJECT
 
 private slots:
+    void timersAsDesigned();
     void oneByteFileExchange();
     void blockBoundaries_data();
     void blockBoundaries();
@@ -80,6 +81,12 @@ private slots:
     void strayDatagramsDoNotStallRetransmission();
     void entriesTheRequestCannotCarry();
 };
+
+void TestProgressForm::timersAsDesigned() {
+    const TProgressForm form;
+    QCOMPARE(form.Timer1->interval(), 5000);
+    QCOMPARE(form.SendWRQTimer->interval(), 1);
+}
 
 void TestProgressForm::oneByteFileExchange() {
     UploadFixture f;

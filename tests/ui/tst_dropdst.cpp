@@ -68,6 +68,7 @@ private slots:
     void dropGivesOneCallWithAllPaths();
     void handlerFailureIsShownAndNextDropWorks();
     void acceptDropOffRefuses();
+    void onlyLocalFilesAreTaken();
     void everyDropIsACopy_data();
     void everyDropIsACopy();
     void destroyedControlLeavesNoHook();
@@ -140,6 +141,12 @@ void TestDropDst::handlerFailureIsShownAndNextDropWorks() {
 void TestDropDst::acceptDropOffRefuses() {
     dst->SetAcceptDrop(false);
     QVERIFY(!panel->acceptDrops());
+    // Refused at the drag's entry already, not only at the drop.
+    const auto files = Files({QStringLiteral("/a")});
+    QDragEnterEvent offered(QPoint(1, 1), Qt::CopyAction, files.get(), Qt::LeftButton,
+                            Qt::NoModifier);
+    QCoreApplication::sendEvent(panel, &offered);
+    QVERIFY(!offered.isAccepted());
     QVERIFY(!DragAndDrop(panel, {"/a"}));
     QVERIFY(drops.isEmpty());
     dst->SetAcceptDrop(true);
@@ -150,6 +157,25 @@ void TestDropDst::acceptDropOffRefuses() {
     QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(panel, &enter);
     QVERIFY(!enter.isAccepted());
+}
+
+void TestDropDst::onlyLocalFilesAreTaken() {
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("https://example.org/fw.bin"))});
+    QDragEnterEvent remote(QPoint(1, 1), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(panel, &remote);
+    QVERIFY(!remote.isAccepted());
+
+    QMimeData mixed;
+    mixed.setUrls({QUrl(QStringLiteral("https://example.org/fw.bin")),
+                   QUrl::fromLocalFile(QStringLiteral("/srv/fw.bin"))});
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &mixed, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(panel, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &mixed, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(panel, &drop);
+    QCOMPARE(drops.size(), 1);
+    QCOMPARE(drops[0].files, QStringList{"/srv/fw.bin"});
 }
 
 void TestDropDst::everyDropIsACopy_data() {

@@ -360,6 +360,10 @@ void TestMainForm::entryCommands() {
     QTest::keySequence(form->EntryListBox, keys);
     QCOMPARE(lines(), after);
     QCOMPARE(entryNames(), after);
+    if (keys[0].key() == Qt::Key_N) {
+        // The port the dialog offered a new entry, untouched.
+        QCOMPARE(EntryList.Get(EntryList.Count() - 1)->ServerPort, 69);
+    }
     QCOMPARE(form->ItemIndex(), selectedAfter);
     if (selectedAfter >= 0) {
         QCOMPARE(form->RemoteFileLbl->text(), EntryList.Get(selectedAfter)->RemoteFile);
