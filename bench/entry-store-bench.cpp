@@ -3,8 +3,8 @@
 // Saves and loads a store of ENTRIES entries (default 10,000) RUNS times (default 5) and prints
 // the median times, next to QSettings doing the same work on the same file as a peer.
 
-#include "EntryList.h"
-#include "EntryStore.h"
+#include "entries/EntryList.h"
+#include "entries/EntryStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // Appends LINES trace lines (default 400,000: a 50 MiB upload writes about that many) to the
 // shown trace window, and the same lines to a plain QListWidget as a peer, and prints both times.
 
-#include "debug.h"
+#include "transfer/debug.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,11 +5,11 @@
 // --trace-window only has the trace window shown, recording the lines as it does for a user.
 // Exit status 0 for a completed upload, 1 otherwise, 2 for bad arguments.
 
-#include "Application.h"
-#include "TransferResult.h"
-#include "UProgressForm.h"
-#include "debug.h"
-#include "serverEntry.h"
+#include "entries/serverEntry.h"
+#include "transfer/TransferResult.h"
+#include "transfer/UProgressForm.h"
+#include "transfer/debug.h"
+#include "ui/Application.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

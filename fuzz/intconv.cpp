@@ -2,7 +2,7 @@
 // sign, then decimal digits or "$", "x", "X", "0x", "0X" and hexadecimal ones, nothing after,
 // within a signed 32-bit integer.
 
-#include "IntConv.h"
+#include "entries/IntConv.h"
 
 #include <QString>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Any datagram a peer can send: the reply parser reads only what arrived, takes the opcode and
 // number from the first four bytes, and an error text from what follows up to its zero byte.
 
-#include "CodePage.h"
-#include "TftpPacket.h"
+#include "entries/CodePage.h"
+#include "transfer/TftpPacket.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,8 +2,8 @@
 // what was loaded survives a save and a second load exactly, but for line breaks inside a value,
 // which the format cannot hold and saving turns into blanks.
 
-#include "EntryList.h"
-#include "EntryStore.h"
+#include "entries/EntryList.h"
+#include "entries/EntryStore.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,11 +3,11 @@
 // the first few numbered so that the upload gets past the write request. The upload must end
 // with one of its results, its timer stopped and its endpoint closed.
 
-#include "ScriptedTftpServer.h"
-#include "TransferResult.h"
-#include "UProgressForm.h"
-#include "Udp.h"
-#include "serverEntry.h"
+#include "entries/serverEntry.h"
+#include "net/Udp.h"
+#include "support/ScriptedTftpServer.h"
+#include "transfer/TransferResult.h"
+#include "transfer/UProgressForm.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "CodePage.h"
+#include "entries/CodePage.h"
 
 #include <QStringDecoder>
 

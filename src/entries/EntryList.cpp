@@ -1,4 +1,4 @@
-#include "EntryList.h"
+#include "entries/EntryList.h"
 
 #include <stdexcept>
 #include <utility>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serverEntry.h"
+#include "entries/serverEntry.h"
 
 #include <memory>
 #include <vector>

@@ -1,10 +1,10 @@
-#include "EntryStore.h"
+#include "entries/EntryStore.h"
 
-#include "CodePage.h"
-#include "EEntryStoreError.h"
-#include "EntryList.h"
-#include "IniFile.h"
-#include "IntConv.h"
+#include "entries/CodePage.h"
+#include "entries/EEntryStoreError.h"
+#include "entries/EntryList.h"
+#include "entries/IniFile.h"
+#include "entries/IntConv.h"
 
 #include <QCoreApplication>
 #include <QFile>

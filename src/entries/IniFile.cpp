@@ -1,4 +1,4 @@
-#include "IniFile.h"
+#include "entries/IniFile.h"
 
 namespace {
 

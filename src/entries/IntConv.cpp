@@ -1,4 +1,4 @@
-#include "IntConv.h"
+#include "entries/IntConv.h"
 
 #include <limits>
 

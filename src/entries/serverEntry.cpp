@@ -1,4 +1,4 @@
-#include "serverEntry.h"
+#include "entries/serverEntry.h"
 
 namespace {
 constexpr qint32 TftpPort = 69;

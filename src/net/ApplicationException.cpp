@@ -1,4 +1,4 @@
-#include "ApplicationException.h"
+#include "net/ApplicationException.h"
 
 #include <QtGlobal>
 #include <stdexcept>

@@ -1,9 +1,9 @@
-#include "Udp.h"
+#include "net/Udp.h"
 
-#include "ApplicationException.h"
-#include "ERangeError.h"
-#include "EUdpException.h"
-#include "WinSockErrors.h"
+#include "net/ApplicationException.h"
+#include "net/ERangeError.h"
+#include "net/EUdpException.h"
+#include "net/WinSockErrors.h"
 
 #include <QSocketNotifier>
 #include <arpa/inet.h>

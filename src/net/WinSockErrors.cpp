@@ -1,4 +1,4 @@
-#include "WinSockErrors.h"
+#include "net/WinSockErrors.h"
 
 #include <cerrno>
 

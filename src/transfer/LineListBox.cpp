@@ -1,4 +1,4 @@
-#include "LineListBox.h"
+#include "transfer/LineListBox.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "RetransmitTimer.h"
+#include "transfer/RetransmitTimer.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "TransferResult.h"
+#include "transfer/TransferResult.h"
 
 QString TransferResultName(int result) {
     switch (result) {

@@ -1,11 +1,11 @@
-#include "UProgressForm.h"
+#include "transfer/UProgressForm.h"
 
-#include "ApplicationException.h"
-#include "CodePage.h"
-#include "RetransmitTimer.h"
-#include "Udp.h"
-#include "debug.h"
-#include "serverEntry.h"
+#include "entries/CodePage.h"
+#include "entries/serverEntry.h"
+#include "net/ApplicationException.h"
+#include "net/Udp.h"
+#include "transfer/RetransmitTimer.h"
+#include "transfer/debug.h"
 
 #include <QCloseEvent>
 #include <QFile>

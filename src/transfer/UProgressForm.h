@@ -1,8 +1,8 @@
 #pragma once
 
-#include "RetransmitTimer.h"
-#include "TftpPacket.h"
-#include "TransferResult.h"
+#include "transfer/RetransmitTimer.h"
+#include "transfer/TftpPacket.h"
+#include "transfer/TransferResult.h"
 
 #include <QByteArray>
 #include <QDialog>

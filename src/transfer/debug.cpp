@@ -1,6 +1,6 @@
-#include "debug.h"
+#include "transfer/debug.h"
 
-#include "LineListBox.h"
+#include "transfer/LineListBox.h"
 
 #include <QVBoxLayout>
 #include <QWindow>

@@ -1,8 +1,8 @@
-#include "Application.h"
+#include "ui/Application.h"
 
-#include "ApplicationException.h"
-#include "ExceptionBox.h"
-#include "FormFont.h"
+#include "net/ApplicationException.h"
+#include "ui/ExceptionBox.h"
+#include "ui/FormFont.h"
 
 #include <QIcon>
 #include <QLibraryInfo>

@@ -1,6 +1,6 @@
-#include "CTLHOOK.h"
+#include "ui/CTLHOOK.h"
 
-#include "ApplicationException.h"
+#include "net/ApplicationException.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "CursorTable.h"
+#include "ui/CursorTable.h"
 
 #include <QHash>
 #include <QImage>

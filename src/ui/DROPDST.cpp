@@ -1,6 +1,6 @@
-#include "DROPDST.h"
+#include "ui/DROPDST.h"
 
-#include "ApplicationException.h"
+#include "net/ApplicationException.h"
 
 #include <QDropEvent>
 #include <QMimeData>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CTLHOOK.h"
+#include "ui/CTLHOOK.h"
 
 #include <QStringList>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "ExceptionBox.h"
+#include "ui/ExceptionBox.h"
 
 #include <QApplication>
 #include <QMessageBox>

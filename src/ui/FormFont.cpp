@@ -1,4 +1,4 @@
-#include "FormFont.h"
+#include "ui/FormFont.h"
 
 #include <QFontDatabase>
 #include <QStringList>

@@ -1,11 +1,11 @@
-#include "Program.h"
+#include "ui/Program.h"
 
-#include "Application.h"
-#include "UAboutDialog.h"
-#include "UProgressForm.h"
-#include "debug.h"
-#include "entryEdit.h"
-#include "mainform.h"
+#include "transfer/UProgressForm.h"
+#include "transfer/debug.h"
+#include "ui/Application.h"
+#include "ui/UAboutDialog.h"
+#include "ui/entryEdit.h"
+#include "ui/mainform.h"
 
 int RunProgram(int argc, char** argv) {
     TApplication app(argc, argv);

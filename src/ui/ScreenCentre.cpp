@@ -1,4 +1,4 @@
-#include "ScreenCentre.h"
+#include "ui/ScreenCentre.h"
 
 #include <QApplication>
 #include <QScreen>

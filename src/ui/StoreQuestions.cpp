@@ -1,4 +1,4 @@
-#include "StoreQuestions.h"
+#include "ui/StoreQuestions.h"
 
 #include <QGuiApplication>
 #include <QHash>

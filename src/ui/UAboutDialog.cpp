@@ -1,11 +1,11 @@
-#include "UAboutDialog.h"
+#include "ui/UAboutDialog.h"
 
-#include "ApplicationException.h"
-#include "FormFont.h"
-#include "ModalResult.h"
-#include "ScreenCentre.h"
-#include "URLLabel.h"
-#include "debug.h"
+#include "net/ApplicationException.h"
+#include "transfer/debug.h"
+#include "ui/FormFont.h"
+#include "ui/ModalResult.h"
+#include "ui/ScreenCentre.h"
+#include "ui/URLLabel.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "URLLabel.h"
+#include "ui/URLLabel.h"
 
-#include "CursorTable.h"
+#include "ui/CursorTable.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>

@@ -1,9 +1,9 @@
-#include "entryEdit.h"
+#include "ui/entryEdit.h"
 
-#include "FormFont.h"
-#include "IntConv.h"
-#include "ModalResult.h"
-#include "ScreenCentre.h"
+#include "entries/IntConv.h"
+#include "ui/FormFont.h"
+#include "ui/ModalResult.h"
+#include "ui/ScreenCentre.h"
 
 #include <QFileDialog>
 #include <QLabel>

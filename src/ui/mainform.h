@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EntryStore.h"
+#include "entries/EntryStore.h"
 
 #include <QWidget>
 

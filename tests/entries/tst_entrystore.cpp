@@ -1,7 +1,7 @@
-#include "EEntryStoreError.h"
-#include "EntryList.h"
-#include "EntryStore.h"
-#include "FileSizeLimit.h"
+#include "entries/EEntryStoreError.h"
+#include "entries/EntryList.h"
+#include "entries/EntryStore.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "ERangeError.h"
-#include "EUdpException.h"
-#include "ExceptionRecorder.h"
-#include "LoopbackSocket.h"
-#include "Udp.h"
+#include "net/ERangeError.h"
+#include "net/EUdpException.h"
+#include "net/Udp.h"
+#include "support/ExceptionRecorder.h"
+#include "support/LoopbackSocket.h"
 
 #include <QSignalSpy>
 #include <QTest>

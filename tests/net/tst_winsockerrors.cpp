@@ -1,5 +1,5 @@
-#include "Udp.h"
-#include "WinSockErrors.h"
+#include "net/Udp.h"
+#include "net/WinSockErrors.h"
 
 #include <QTest>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "ExceptionRecorder.h"
+#include "support/ExceptionRecorder.h"
 
 ExceptionRecorder::ExceptionRecorder()
     : previous(SetExceptionDisplay(

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ApplicationException.h"
+#include "net/ApplicationException.h"
 
 #include <QStringList>
 

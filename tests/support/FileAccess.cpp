@@ -1,4 +1,4 @@
-#include "FileAccess.h"
+#include "support/FileAccess.h"
 
 #include <QFile>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "FileSizeLimit.h"
+#include "support/FileSizeLimit.h"
 
 #include <csignal>
 #include <sys/resource.h>

@@ -1,6 +1,6 @@
-#include "LossyRelay.h"
+#include "support/LossyRelay.h"
 
-#include "LoopbackSocket.h"
+#include "support/LoopbackSocket.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

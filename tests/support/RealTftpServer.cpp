@@ -1,6 +1,6 @@
-#include "RealTftpServer.h"
+#include "support/RealTftpServer.h"
 
-#include "LoopbackSocket.h"
+#include "support/LoopbackSocket.h"
 
 #include <QFile>
 #include <QStandardPaths>

@@ -1,6 +1,6 @@
-#include "ScriptedTftpServer.h"
+#include "support/ScriptedTftpServer.h"
 
-#include "LoopbackSocket.h"
+#include "support/LoopbackSocket.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

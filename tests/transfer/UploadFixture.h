@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ScriptedTftpServer.h"
-#include "UProgressForm.h"
-#include "debug.h"
-#include "serverEntry.h"
+#include "entries/serverEntry.h"
+#include "support/ScriptedTftpServer.h"
+#include "transfer/UProgressForm.h"
+#include "transfer/debug.h"
 
 #include <QTemporaryDir>
 

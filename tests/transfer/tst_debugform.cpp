@@ -1,5 +1,5 @@
-#include "LineListBox.h"
-#include "debug.h"
+#include "transfer/LineListBox.h"
+#include "transfer/debug.h"
 
 #include <QScrollBar>
 #include <QTest>

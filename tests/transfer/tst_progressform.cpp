@@ -1,6 +1,6 @@
-#include "LoopbackSocket.h"
-#include "Udp.h"
 #include "UploadFixture.h"
+#include "net/Udp.h"
+#include "support/LoopbackSocket.h"
 
 #include <QElapsedTimer>
 #include <QProgressBar>

@@ -1,4 +1,4 @@
-#include "TftpPacket.h"
+#include "transfer/TftpPacket.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
-#include "CursorTable.h"
 #include "ModalDriver.h"
-#include "ModalResult.h"
-#include "UAboutDialog.h"
-#include "URLLabel.h"
-#include "debug.h"
-#include "entryEdit.h"
+#include "transfer/debug.h"
+#include "ui/CursorTable.h"
+#include "ui/ModalResult.h"
+#include "ui/UAboutDialog.h"
+#include "ui/URLLabel.h"
+#include "ui/entryEdit.h"
 
 #include <QEnterEvent>
 #include <QFileInfo>

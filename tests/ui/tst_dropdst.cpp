@@ -1,5 +1,5 @@
-#include "DROPDST.h"
-#include "ExceptionRecorder.h"
+#include "support/ExceptionRecorder.h"
+#include "ui/DROPDST.h"
 
 #include <QDropEvent>
 #include <QMimeData>

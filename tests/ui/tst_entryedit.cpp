@@ -1,6 +1,6 @@
 #include "ModalDriver.h"
-#include "ModalResult.h"
-#include "entryEdit.h"
+#include "ui/ModalResult.h"
+#include "ui/entryEdit.h"
 
 #include <QClipboard>
 #include <QFileDialog>

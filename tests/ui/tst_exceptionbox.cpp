@@ -1,10 +1,10 @@
-#include "Application.h"
-#include "ApplicationException.h"
-#include "EUdpException.h"
-#include "ExceptionBox.h"
-#include "ExceptionRecorder.h"
+#include "net/ApplicationException.h"
+#include "net/EUdpException.h"
+#include "support/ExceptionRecorder.h"
+#include "ui/Application.h"
+#include "ui/ExceptionBox.h"
 
-#include "FormFont.h"
+#include "ui/FormFont.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
