@@ -18,7 +18,6 @@ TCloseChoice Ask(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                  std::initializer_list<Button> buttons, TCloseChoice byDefault) {
     QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, QMessageBox::NoButton,
                     parent);
-    box.setObjectName(QStringLiteral("StoreQuestion"));
     box.setTextFormat(Qt::PlainText);
     QHash<QAbstractButton*, TCloseChoice> choices;
     for (const Button& b : buttons) {

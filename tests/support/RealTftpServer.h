@@ -30,3 +30,11 @@ private:
     quint16 listenPort = 0;
     QString reason;
 };
+
+// Skips the test function when the server cannot run here, saying why.
+#define SKIP_UNLESS_RUNNING(server)                                                                \
+    do {                                                                                           \
+        if (!(server).unavailable().isEmpty()) {                                                   \
+            QSKIP(qPrintable((server).unavailable()));                                             \
+        }                                                                                          \
+    } while (false)

@@ -90,9 +90,7 @@ void TestLossy::arrivesIntact() {
     QFETCH(qint64, size);
     QFETCH(double, loss);
     RealTftpServer server(kind);
-    if (!server.unavailable().isEmpty()) {
-        QSKIP(qPrintable(server.unavailable()));
-    }
+    SKIP_UNLESS_RUNNING(server);
     LossyRelay relay(server.port(), {loss, 0.05, 0.05, 0.10, 300, true}, quint32(size));
     UploadFixture f;
     const QString remote = QStringLiteral("lossy-%1.bin").arg(size);
@@ -123,9 +121,7 @@ void TestLossy::serverRepeatRecoversLostBlock() {
     QFETCH(RealTftpServer::Kind, kind);
     QFETCH(int, serverRetransmitMs);
     RealTftpServer server(kind, true, serverRetransmitMs);
-    if (!server.unavailable().isEmpty()) {
-        QSKIP(qPrintable(server.unavailable()));
-    }
+    SKIP_UNLESS_RUNNING(server);
     LossyRelay relay(server.port(), {});
     // Block 2 is lost on its first two ways to the server.
     int block2Sends = 0;
@@ -159,9 +155,7 @@ void TestLossy::duplicatesDoNotMultiply() {
     QFETCH(RealTftpServer::Kind, kind);
     QFETCH(qint64, size);
     RealTftpServer server(kind);
-    if (!server.unavailable().isEmpty()) {
-        QSKIP(qPrintable(server.unavailable()));
-    }
+    SKIP_UNLESS_RUNNING(server);
     // One datagram in twenty arrives twice, both ways.
     LossyRelay relay(server.port(), {0, 0.05, 0, 0, 0, true}, quint32(size));
     UploadFixture f;
@@ -188,9 +182,7 @@ void TestLossy::totalLossTimesOutAfterFiveSends() {
     QFETCH(RealTftpServer::Kind, kind);
     QFETCH(int, cutAfterBlock);
     RealTftpServer server(kind);
-    if (!server.unavailable().isEmpty()) {
-        QSKIP(qPrintable(server.unavailable()));
-    }
+    SKIP_UNLESS_RUNNING(server);
     LossyRelay relay(server.port(), {});
     relay.cutAfterBlock = cutAfterBlock;
     relay.rates.loss = cutAfterBlock == 0 ? 1 : 0;
@@ -208,9 +200,7 @@ void TestLossy::totalLossTimesOutAfterFiveSends() {
 
 void TestLossy::refusedCreateIsBadPacket() {
     RealTftpServer server(RealTftpServer::TftpdHpa, false);
-    if (!server.unavailable().isEmpty()) {
-        QSKIP(qPrintable(server.unavailable()));
-    }
+    SKIP_UNLESS_RUNNING(server);
     LossyRelay relay(server.port(), {});
     UploadFixture f;
     Prepare(f, relay, 100, QStringLiteral("new.bin"));
@@ -220,9 +210,7 @@ void TestLossy::refusedCreateIsBadPacket() {
 
 void TestLossy::serverKilledMidwayTimesOut() {
     RealTftpServer server(RealTftpServer::TftpdHpa);
-    if (!server.unavailable().isEmpty()) {
-        QSKIP(qPrintable(server.unavailable()));
-    }
+    SKIP_UNLESS_RUNNING(server);
     LossyRelay relay(server.port(), {});
     UploadFixture f;
     Prepare(f, relay, 200 * 1024, QStringLiteral("killed.bin"));

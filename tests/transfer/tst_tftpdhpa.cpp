@@ -21,9 +21,7 @@ private:
 
 void TestTftpdHpa::initTestCase() {
     server = std::make_unique<RealTftpServer>(RealTftpServer::TftpdHpa);
-    if (!server->unavailable().isEmpty()) {
-        QSKIP(qPrintable(server->unavailable()));
-    }
+    SKIP_UNLESS_RUNNING(*server);
 }
 
 void TestTftpdHpa::upload_data() {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 // Acts on the modal dialog that the next exec() shows, from inside its modal loop, the way a
 // user would. When no modal dialog shows up, the test fails and whatever window is open is
@@ -10,3 +11,11 @@ void OnNextModal(std::function<void(QWidget*)> action);
 
 // Fills a line edit as typing would, replacing what it held.
 void Type(QWidget* dialog, const char* field, const QString& text);
+
+// Answers the next message box with the button of that object name and keeps what the box said
+// in text, when given; fails when no such box shows up.
+void Answer(const QString& button, QString* text = nullptr);
+
+// Closes whatever modal box shows after afterMs, so that a box nobody expected fails the test
+// instead of waiting for a user; the flag says whether there was one.
+std::shared_ptr<bool> CloseStrayBox(int afterMs);

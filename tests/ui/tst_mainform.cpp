@@ -10,7 +10,6 @@
 #include "ui/entryEdit.h"
 #include "ui/mainform.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -20,13 +19,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <memory>
@@ -48,35 +44,6 @@ QByteArray Store(const QStringList& names) {
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Answers the next message box with the button of that name and keeps what the box said.
-void Answer(const QString& button, QString* text = nullptr) {
-    OnNextModal([button, text](QWidget* dialog) {
-        auto* box = qobject_cast<QMessageBox*>(dialog);
-        auto* choice = box ? box->findChild<QAbstractButton*>(button) : nullptr;
-        if (!choice) {
-            dialog->close();
-            QFAIL(qPrintable(QStringLiteral("no message box with a button ") + button));
-        }
-        if (text) {
-            *text = box->text();
-        }
-        choice->click();
-    });
-}
-
-// Closes whatever box is showing after a while, so that a box nobody expected fails the test
-// instead of waiting for a user; says whether there was one.
-std::shared_ptr<bool> CloseStrayBox(int afterMs) {
-    auto appeared = std::make_shared<bool>(false);
-    QTimer::singleShot(afterMs, [appeared] {
-        if (QWidget* box = QApplication::activeModalWidget()) {
-            *appeared = true;
-            box->close();
-        }
-    });
-    return appeared;
 }
 
 // Adds an entry named x through the edit dialog, as a user does.
@@ -116,7 +83,6 @@ private slots:
     void selectionStays();
     void onlyLeftDoubleClickSends();
     void shiftF10OpensContextMenu();
-    void longNamesAreCutAtTheEdge();
     void closeSavesTheList();
     void failedSaveAsks_data();
     void failedSaveAsks();
@@ -532,17 +498,6 @@ void TestMainForm::shiftF10OpensContextMenu() {
     // F10 alone does not.
     QTest::keyClick(form->EntryListBox, Qt::Key_F10);
     QVERIFY(!form->PopupMenu1->isVisible());
-}
-
-void TestMainForm::longNamesAreCutAtTheEdge() {
-    const QString longName(200, QLatin1Char('w'));
-    open({longName, "b"});
-    // No scroll bar takes room from the lines.
-    QListWidget* list = form->EntryListBox;
-    QTest::qWait(50);
-    QCOMPARE(list->viewport()->height(), list->height() - 2 * list->frameWidth());
-    QVERIFY(!list->horizontalScrollBar()->isVisible());
-    QCOMPARE(lines(), (QStringList{longName, "b"}));
 }
 
 void TestMainForm::closeSavesTheList() {
