@@ -17,3 +17,6 @@ enum TransferResult {
 
 // The result's name as written in the code, such as "trCompleted"; "unknown" for other values.
 QString TransferResultName(int result);
+
+// What the main window's status bar says of the result; any other value is an unexpected error.
+QString TransferResultText(int result);

@@ -10,15 +10,12 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QStyle>
 #include <QTimer>
 
 TProgressForm* ProgressForm = nullptr;
 
 namespace {
 
-constexpr int RetransmitMs = 5000;
 constexpr int MaxTimeouts = 5;
 // A repeated acknowledgement that comes within this share of the retransmission period after
 // the current packet went out is a copy the network made, not one the server sent again.
@@ -51,36 +48,9 @@ TransferResult OpenFailureResult(const char* message) {
 } // namespace
 
 TProgressForm::TProgressForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , Udp1(new TUdp(this))
-    , Timer1(new TRetransmitTimer(this))
-    , SendWRQTimer(new QTimer(this))
-    , ProgressBar1(new QProgressBar(this))
-    , AbortBtn(new QPushButton(this)) {
-    setObjectName(QStringLiteral("ProgressForm"));
-    setWindowTitle(QStringLiteral("ファイル送信中 - Zanvel TFTP"));
-    setFixedSize(240, 72);
-    move(237, 373);
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    CreateControls();
     SendClock.start();
-
-    Udp1->OnRead = [this](QObject* Sender) {
-        Udp1Read(Sender);
-    };
-    Timer1->setInterval(RetransmitMs);
-    connect(Timer1, &TRetransmitTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
-    SendWRQTimer->setInterval(1);
-    connect(SendWRQTimer, &QTimer::timeout, this, Guarded([this] { SendWRQTimerTimer(); }));
-
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(8, 16, 225, 17);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setTextVisible(false);
-
-    AbortBtn->setObjectName(QStringLiteral("AbortBtn"));
-    AbortBtn->setGeometry(81, 40, 88, 25);
-    AbortBtn->setText(QStringLiteral("キャンセル"));
-    AbortBtn->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    connect(AbortBtn, &QPushButton::clicked, this, Guarded([this] { AbortBtnClick(); }));
 }
 
 void TProgressForm::showEvent(QShowEvent* event) {

@@ -53,6 +53,8 @@ protected:
     void reject() override;
 
 private:
+    // Makes the controls and components; in UProgressFormLayout.cpp.
+    void CreateControls();
     bool ReadLocalFile();
     void AckReceived(quint16 block);
     void ErrorReceived(const Tftp::Reply& reply);

@@ -2,28 +2,13 @@
 
 #include "transfer/LineListBox.h"
 
-#include <QVBoxLayout>
 #include <QWindow>
 
 TDebugForm* DebugForm = nullptr;
 
-namespace {
-
-constexpr QSize OuterSize(356, 272);
-
-} // namespace
-
 TDebugForm::TDebugForm(QWidget* parent)
-    : QWidget(parent, Qt::Window)
-    , DebugListBox(new TLineListBox(this)) {
-    setObjectName(QStringLiteral("DebugForm"));
-    setWindowTitle(QStringLiteral("DebugForm"));
-    DebugListBox->setObjectName(QStringLiteral("DebugListBox"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(DebugListBox);
-    move(690, 133);
-    resize(OuterSize);
+    : QWidget(parent, Qt::Window) {
+    CreateControls();
 }
 
 void TDebugForm::Append(const QString& Line) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -25,6 +26,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // Makes the controls; in debugLayout.cpp.
+    void CreateControls();
+
+    // The window's size with its frame.
+    static constexpr QSize OuterSize{356, 272};
     bool Framed = false;
 };
 

@@ -26,6 +26,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Makes the controls; in UAboutDialogLayout.cpp.
+    void CreateControls();
 };
 
 // Where the home page button leads: the address the build was configured with, otherwise this

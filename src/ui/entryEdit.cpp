@@ -1,23 +1,17 @@
 #include "ui/entryEdit.h"
 
 #include "entries/IntConv.h"
-#include "ui/FormFont.h"
 #include "ui/ModalResult.h"
-#include "ui/ScreenCentre.h"
 
 #include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QToolButton>
 
 TEntryEditDlg* EntryEditDlg = nullptr;
 
 namespace {
-
-constexpr int FieldHeight = 21;
 
 void ShowError(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), text, QMessageBox::Ok, parent);
@@ -25,79 +19,31 @@ void ShowError(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-// The entry store cannot keep a line break inside a value, so a pasted one becomes a blank here
-// just as the store would write it.
-void KeepOnOneLine(QLineEdit* field) {
-    QObject::connect(field, &QLineEdit::textChanged, field, [field](const QString& text) {
-        if (text.contains(u'\r') || text.contains(u'\n')) {
-            const int cursor = field->cursorPosition();
-            QString oneLine = text;
-            field->setText(oneLine.replace(u'\r', u' ').replace(u'\n', u' '));
-            field->setCursorPosition(cursor);
-        }
-    });
-}
-
 } // namespace
 
 TEntryEditDlg::TEntryEditDlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
-    , EntryName(new QLineEdit(this))
-    , ServerAddress(new QLineEdit(this))
-    , ServerPort(new QLineEdit(this))
-    , LocalFile(new QLineEdit(this))
-    , RemoteFile(new QLineEdit(this))
-    , BrowseButton(new QToolButton(this))
-    , OKBtn(new QPushButton(QStringLiteral("&OK"), this))
-    , CancelBtn(new QPushButton(QStringLiteral("&Cancel"), this)) {
-    setObjectName(QStringLiteral("EntryEditDlg"));
-    setWindowTitle(QStringLiteral("エントリ編集"));
-    setFont(FormFont());
-    setFixedSize(401, 205);
-    new TScreenCentre(this);
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
+    CreateControls();
+}
 
-    const struct {
-        const char* label;
-        QLineEdit* field;
-        const char* name;
-        int top;
-        int width;
-    } rows[] = {
-        {"エントリ名", EntryName, "EntryName", 8, 273},
-        {"サーバーアドレス", ServerAddress, "ServerAddress", 40, 273},
-        {"サーバーポート", ServerPort, "ServerPort", 72, 65},
-        {"ローカルファイル名", LocalFile, "LocalFile", 104, 241},
-        {"リモートファイル名", RemoteFile, "RemoteFile", 136, 273},
-    };
-    for (const auto& row : rows) {
-        auto* label = new QLabel(QString::fromUtf8(row.label), this);
-        label->move(16, row.top + 4);
-        label->adjustSize();
-        row.field->setObjectName(QLatin1String(row.name));
-        row.field->setGeometry(120, row.top, row.width, FieldHeight);
-        KeepOnOneLine(row.field);
-    }
+void TEntryEditDlg::SetEntry(const TServerEntry& Entry) {
+    Edited = Entry;
+    EntryName->setText(Entry.EntryName);
+    ServerAddress->setText(Entry.ServerAddress);
+    ServerPort->setText(QString::number(Entry.ServerPort));
+    LocalFile->setText(Entry.LocalFile);
+    RemoteFile->setText(Entry.RemoteFile);
+}
 
-    BrowseButton->setObjectName(QStringLiteral("BrowseButton"));
-    BrowseButton->setGeometry(368, 104, 23, 22);
-    BrowseButton->setIcon(QIcon(QStringLiteral(":/pictures/browse.png")));
-    BrowseButton->setFocusPolicy(Qt::NoFocus);
-    connect(BrowseButton, &QToolButton::clicked, this, [this] { BrowseButtonClick(); });
-
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(127, 172, 75, 25);
-    OKBtn->setDefault(true);
-    connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(207, 172, 75, 25);
-    connect(CancelBtn, &QPushButton::clicked, this, [this] { reject(); });
-
-    setTabOrder(EntryName, ServerAddress);
-    setTabOrder(ServerAddress, ServerPort);
-    setTabOrder(ServerPort, LocalFile);
-    setTabOrder(LocalFile, RemoteFile);
-    setTabOrder(RemoteFile, OKBtn);
-    setTabOrder(OKBtn, CancelBtn);
+TServerEntry TEntryEditDlg::Entry() const {
+    TServerEntry entry = Edited;
+    entry.EntryName = EntryName->text();
+    entry.ServerAddress = ServerAddress->text();
+    // OK accepts only a port text that converts.
+    entry.ServerPort = TryStrToInt(ServerPort->text()).value_or(0);
+    entry.LocalFile = LocalFile->text();
+    entry.RemoteFile = RemoteFile->text();
+    return entry;
 }
 
 QFileDialog* TEntryEditDlg::OpenDialog1() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "entries/serverEntry.h"
+
 #include <QDialog>
 
 class QFileDialog;
@@ -7,14 +9,19 @@ class QLineEdit;
 class QPushButton;
 class QToolButton;
 
-// The dialog in which the user types the five values of a server entry. The caller fills the
-// fields, shows it modally and, on mrOk, reads them back; it refuses to close with OK while a
-// field is empty or the port is not an integer.
+// The dialog in which the user types the five values of a server entry. The caller gives it an
+// entry, shows it modally and, on mrOk, takes the edited entry back; it refuses to close with OK
+// while a field is empty or the port is not an integer.
 class TEntryEditDlg : public QDialog {
     Q_OBJECT
 
 public:
     explicit TEntryEditDlg(QWidget* parent = nullptr);
+
+    // Fills the fields from Entry.
+    void SetEntry(const TServerEntry& Entry);
+    // The entry given last with the fields' values; whatever else it holds stays as it was.
+    TServerEntry Entry() const;
 
     QLineEdit* EntryName;
     QLineEdit* ServerAddress;
@@ -37,6 +44,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Makes the controls; in entryEditLayout.cpp.
+    void CreateControls();
+
+    TServerEntry Edited;
     QFileDialog* FOpenDialog1 = nullptr;
     QString LastChosenFile;
 };

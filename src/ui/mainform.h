@@ -79,6 +79,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Makes the controls; in mainformLayout.cpp.
+    void CreateControls();
     void BuildToolBar();
     void BuildDetails();
     void BuildActions();
@@ -90,9 +92,6 @@ private:
     // Selection changes the window makes itself are not the user's clicks.
     bool Syncing = false;
 };
-
-// The status text for the result of one upload.
-QString SendResultText(int Result);
 
 // What the details show of a local file path when not the full path: the text after the last
 // "\", ":" or "/".

@@ -417,7 +417,7 @@ void TestMainForm::sendShowsResult() {
     }
     form->ShowStatus(QStringLiteral("earlier"));
     QTest::keyClick(form->EntryListBox, Qt::Key_Return);
-    QCOMPARE(form->StatusText->text(), SendResultText(result));
+    QCOMPARE(form->StatusText->text(), TransferResultText(result));
     QVERIFY(!progress->isVisible());
 
     // The message stays until the selection changes.
@@ -428,7 +428,7 @@ void TestMainForm::sendShowsResult() {
     // A double click sends the selected entry too.
     QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton, {},
                        form->EntryListBox->visualItemRect(form->EntryListBox->item(1)).center());
-    QCOMPARE(form->StatusText->text(), SendResultText(trFileOpenError));
+    QCOMPARE(form->StatusText->text(), TransferResultText(trFileOpenError));
 }
 
 void TestMainForm::resultTexts_data() {
@@ -450,7 +450,7 @@ void TestMainForm::resultTexts_data() {
 void TestMainForm::resultTexts() {
     QFETCH(int, result);
     QFETCH(QString, text);
-    QCOMPARE(SendResultText(result), text);
+    QCOMPARE(TransferResultText(result), text);
 }
 
 void TestMainForm::selectionStays_data() {
@@ -486,7 +486,7 @@ void TestMainForm::onlyLeftDoubleClickSends() {
     }
     QCOMPARE(form->StatusText->text(), QStringLiteral("before"));
     QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton, {}, line);
-    QCOMPARE(form->StatusText->text(), SendResultText(trFileOpenError));
+    QCOMPARE(form->StatusText->text(), TransferResultText(trFileOpenError));
 }
 
 void TestMainForm::shiftF10OpensContextMenu() {
