@@ -2,6 +2,7 @@
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
 #include "support/FileSizeLimit.h"
+#include "support/Thrown.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,15 +47,6 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-QString SaveError(const TEntryList& list, const QString& path) {
-    try {
-        SaveEntries(list, path);
-    } catch (const EEntryStoreError& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
-}
-
 const QByteArray TwoEntries = "[entryno0]\r\n"
                               "entryname=router\r\n"
                               "address=192.168.0.1\r\n"
@@ -81,11 +73,10 @@ private slots:
     void namesInAnyLetterCase();
     void gapEndsTheList();
     void damagedSectionKeepsTheRest();
-    void markerLikeValuesRoundTrip();
-    void awkwardValuesRoundTrip();
+    void roundTrips_data();
+    void roundTrips();
     void lineBreaksStayInsideTheirValue_data();
     void lineBreaksStayInsideTheirValue();
-    void longValuesAreKeptWhole();
     void shiftJisStoreLoads();
     void lineEndsAndByteOrderMark();
     void missingStoreAndEmptyList();
@@ -181,41 +172,44 @@ void TestEntryStore::damagedSectionKeepsTheRest() {
     QCOMPARE(AllFields(again), expected);
 }
 
-void TestEntryStore::markerLikeValuesRoundTrip() {
-    TEntryList list;
-    list.Append(Entry("(ToT)", "(ToT)", -1, "(ToT)", "(ToT)"));
-    list.Append(Entry("after", "h", 69, "l", "r"));
-    SaveEntries(list, path);
-    TEntryList loaded;
-    LoadEntries(loaded, path);
-    QCOMPARE(AllFields(loaded), AllFields(list));
+void TestEntryStore::roundTrips_data() {
+    QTest::addColumn<QList<QStringList>>("entries");
+    // clang-format off
+    QTest::newRow("marker-like values") << QList<QStringList>{
+        {"(ToT)", "(ToT)", "-1", "(ToT)", "(ToT)"},
+        {"after", "h", "69", "l", "r"}};
+    QTest::newRow("awkward values") << QList<QStringList>{
+        {" leading", "trailing\t", "0", "\"/quoted path\"", "'a=b'"},
+        {";not a comment", "[not a section]", "65535", "", "x=y;z"},
+        {"\"", "''", "-2147483648", "名前　", "ファイル.bin"}};
+    QTest::newRow("long value") << QList<QStringList>{
+        {"long", "h", "69", "/" + QString(5000, u'p'), "r"}};
+    // clang-format on
 }
 
-void TestEntryStore::awkwardValuesRoundTrip() {
+void TestEntryStore::roundTrips() {
+    QFETCH(QList<QStringList>, entries);
     TEntryList list;
-    list.Append(Entry(" leading", "trailing\t", 0, "\"/quoted path\"", "'a=b'"));
-    list.Append(Entry(";not a comment", "[not a section]", 65535, "", "x=y;z"));
-    list.Append(Entry("\"", "''", -2147483647 - 1, "名前　", "ファイル.bin"));
+    for (const QStringList& f : entries) {
+        list.Append(Entry(f[0], f[1], f[2].toInt(), f[3], f[4]));
+    }
     SaveEntries(list, path);
     TEntryList loaded;
     LoadEntries(loaded, path);
-    QCOMPARE(AllFields(loaded), AllFields(list));
+    QCOMPARE(AllFields(loaded), entries);
 }
 
 void TestEntryStore::lineBreaksStayInsideTheirValue_data() {
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("reloaded");
-    QTest::newRow("LF in a name") << 0 << "a\nb"
-                                  << "a b";
-    QTest::newRow("CR LF and a section") << 0 << "x\r\n[entryno1]\r\nentryname=evil"
-                                         << "x  [entryno1]  entryname=evil";
-    QTest::newRow("lone CR in an address") << 1 << "h\rport=1"
-                                           << "h port=1";
-    QTest::newRow("file name ending in LF") << 3 << "/tmp/fw.bin\n"
-                                            << "/tmp/fw.bin ";
-    QTest::newRow("breaks only") << 4 << "\n\r\n"
-                                 << "   ";
+    // clang-format off
+    QTest::newRow("LF in a name")           << 0 << "a\nb"                               << "a b";
+    QTest::newRow("CR LF and a section")    << 0 << "x\r\n[entryno1]\r\nentryname=evil" << "x  [entryno1]  entryname=evil";
+    QTest::newRow("lone CR in an address")  << 1 << "h\rport=1"                          << "h port=1";
+    QTest::newRow("file name ending in LF") << 3 << "/tmp/fw.bin\n"                      << "/tmp/fw.bin ";
+    QTest::newRow("breaks only")            << 4 << "\n\r\n"                             << "   ";
+    // clang-format on
 }
 
 void TestEntryStore::lineBreaksStayInsideTheirValue() {
@@ -239,16 +233,6 @@ void TestEntryStore::lineBreaksStayInsideTheirValue() {
     QCOMPARE(AllFields(loaded),
              (QList<QStringList>{
                  {"first", "h0", "1", "/l0", "r0"}, fields, {"third", "h2", "3", "/l2", "r2"}}));
-}
-
-void TestEntryStore::longValuesAreKeptWhole() {
-    const QString longPath = QStringLiteral("/") + QString(5000, QLatin1Char('p'));
-    TEntryList list;
-    list.Append(Entry("long", "h", 69, longPath, "r"));
-    SaveEntries(list, path);
-    TEntryList loaded;
-    LoadEntries(loaded, path);
-    QCOMPARE(loaded.Get(0)->LocalFile, longPath);
 }
 
 void TestEntryStore::shiftJisStoreLoads() {
@@ -323,12 +307,9 @@ void TestEntryStore::foreignStoreSurvivesEmptyList() {
 void TestEntryStore::unreadableStoreRaises() {
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("entrys.txt")));
     TEntryList list;
-    try {
-        LoadEntries(list, path);
-        QFAIL("no error");
-    } catch (const EEntryStoreError& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), path + QStringLiteral(" を読み込めません"));
-    }
+    QVERIFY_THROWS_EXCEPTION(EEntryStoreError, LoadEntries(list, path));
+    QCOMPARE(ThrownMessage([&] { LoadEntries(list, path); }),
+             path + QStringLiteral(" を読み込めません"));
     // What the program cannot read it does not remove either.
     SaveEntries(list, path);
     QVERIFY(QFileInfo(path).isDir());
@@ -342,7 +323,7 @@ void TestEntryStore::failedSaveKeepsOldStore() {
         list.Append(Entry(QStringLiteral("entry %1").arg(i), "h", 69, "/l", "r"));
     }
     QString message;
-    WithFileSizeLimit(100, [&] { message = SaveError(list, path); });
+    WithFileSizeLimit(100, [&] { message = ThrownMessage([&] { SaveEntries(list, path); }); });
 
     QCOMPARE(message, path + QStringLiteral(" に書き込めません"));
     QCOMPARE(ReadAll(path), TwoEntries);

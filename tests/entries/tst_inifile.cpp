@@ -19,53 +19,25 @@ void TestIniFile::reading_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QVariant>("value"); // invalid for a missing key
     const QString basic = QStringLiteral("[Main]\r\nName = router \r\nEmpty=\r\n");
-    QTest::newRow("blanks around value") << basic << "main"
-                                         << "name" << QVariant("router");
-    QTest::newRow("empty value") << basic << "MAIN"
-                                 << "EMPTY" << QVariant("");
-    QTest::newRow("missing key") << basic << "Main"
-                                 << "Other" << QVariant();
-    QTest::newRow("missing section") << basic << "Side"
-                                     << "Name" << QVariant();
-    QTest::newRow("LF line ends") << "[a]\nk=v\n"
-                                  << "a"
-                                  << "k" << QVariant("v");
-    QTest::newRow("no final line end") << "[a]\nk=v"
-                                       << "a"
-                                       << "k" << QVariant("v");
-    QTest::newRow("double quotes") << "[a]\nk= \" v \" "
-                                   << "a"
-                                   << "k" << QVariant(" v ");
-    QTest::newRow("single quotes") << "[a]\nk='v'"
-                                   << "a"
-                                   << "k" << QVariant("v");
-    QTest::newRow("two quotes alone") << "[a]\nk=\"\""
-                                      << "a"
-                                      << "k" << QVariant("");
-    QTest::newRow("unmatched quotes") << "[a]\nk='v\""
-                                      << "a"
-                                      << "k" << QVariant("'v\"");
-    QTest::newRow("only one pair removed") << "[a]\nk=\"\"v\"\""
-                                           << "a"
-                                           << "k" << QVariant("\"v\"");
-    QTest::newRow("equals in value") << "[a]\nk=x=y"
-                                     << "a"
-                                     << "k" << QVariant("x=y");
-    QTest::newRow("first key wins") << "[a]\nk=1\nK=2"
-                                    << "a"
-                                    << "k" << QVariant("1");
-    QTest::newRow("first section wins") << "[a]\nk=1\n[A]\nk=2\nj=3"
-                                        << "a"
-                                        << "j" << QVariant();
-    QTest::newRow("keys before sections") << "k=0\n[a]\nj=1"
-                                          << "a"
-                                          << "k" << QVariant();
-    QTest::newRow("ideographic space kept") << "[a]\nk=名前　"
-                                            << "a"
-                                            << "k" << QVariant("名前　");
-    QTest::newRow("lines without equals") << "[a]\njunk\n\nk=v"
-                                          << "a"
-                                          << "k" << QVariant("v");
+    // clang-format off
+    QTest::newRow("blanks around value")    << basic                     << "main" << "name"  << QVariant("router");
+    QTest::newRow("empty value")            << basic                     << "MAIN" << "EMPTY" << QVariant("");
+    QTest::newRow("missing key")            << basic                     << "Main" << "Other" << QVariant();
+    QTest::newRow("missing section")        << basic                     << "Side" << "Name"  << QVariant();
+    QTest::newRow("LF line ends")           << "[a]\nk=v\n"              << "a"    << "k"     << QVariant("v");
+    QTest::newRow("no final line end")      << "[a]\nk=v"                << "a"    << "k"     << QVariant("v");
+    QTest::newRow("double quotes")          << "[a]\nk= \" v \" "        << "a"    << "k"     << QVariant(" v ");
+    QTest::newRow("single quotes")          << "[a]\nk='v'"              << "a"    << "k"     << QVariant("v");
+    QTest::newRow("two quotes alone")       << "[a]\nk=\"\""             << "a"    << "k"     << QVariant("");
+    QTest::newRow("unmatched quotes")       << "[a]\nk='v\""             << "a"    << "k"     << QVariant("'v\"");
+    QTest::newRow("only one pair removed")  << "[a]\nk=\"\"v\"\""        << "a"    << "k"     << QVariant("\"v\"");
+    QTest::newRow("equals in value")        << "[a]\nk=x=y"              << "a"    << "k"     << QVariant("x=y");
+    QTest::newRow("first key wins")         << "[a]\nk=1\nK=2"           << "a"    << "k"     << QVariant("1");
+    QTest::newRow("first section wins")     << "[a]\nk=1\n[A]\nk=2\nj=3" << "a"    << "j"     << QVariant();
+    QTest::newRow("keys before sections")   << "k=0\n[a]\nj=1"           << "a"    << "k"     << QVariant();
+    QTest::newRow("ideographic space kept") << "[a]\nk=名前　"              << "a"    << "k"     << QVariant("名前　");
+    QTest::newRow("lines without equals")   << "[a]\njunk\n\nk=v"        << "a"    << "k"     << QVariant("v");
+    // clang-format on
 }
 
 void TestIniFile::reading() {

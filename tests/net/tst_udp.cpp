@@ -3,6 +3,7 @@
 #include "net/Udp.h"
 #include "support/ExceptionRecorder.h"
 #include "support/LoopbackSocket.h"
+#include "support/Thrown.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -36,15 +37,6 @@ qint32 ReceiveWhenNotified(TUdp& udp, char* buf, qint32 size) {
     }
     udp.OnRead = nullptr;
     return udp.ReceiveText(buf, size);
-}
-
-QString MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return QString::fromUtf8(e.what());
-    }
-    return {};
 }
 
 class CountingUdp : public TUdp {
@@ -179,16 +171,16 @@ void TestUdp::truncatedDatagramFailsAndKeepsPeer() {
 void TestUdp::closedEndpointRaises() {
     TUdp udp;
     char buf[4];
-    QCOMPARE(MessageOf([&] { udp.ReceiveText(buf, sizeof buf); }),
+    QCOMPARE(ThrownMessage([&] { udp.ReceiveText(buf, sizeof buf); }),
              QStringLiteral("ReceiveText - Socket Not Connected"));
-    QCOMPARE(MessageOf([&] { udp.SendText("abc", 3); }),
+    QCOMPARE(ThrownMessage([&] { udp.SendText("abc", 3); }),
              QStringLiteral("SendText - Socket Not Connected"));
     int writes = 0;
     udp.OnWrite = [&](QObject*) {
         ++writes;
     };
-    QCOMPARE(MessageOf([&] { udp.SendText("abc", 0); }), QString());
-    QCOMPARE(MessageOf([&] { udp.SendText("abc", -1); }), QString());
+    QCOMPARE(ThrownMessage([&] { udp.SendText("abc", 0); }), QString());
+    QCOMPARE(ThrownMessage([&] { udp.SendText("abc", -1); }), QString());
     QCOMPARE(writes, 0);
     QVERIFY(!udp.IsOpen());
 }
@@ -222,7 +214,7 @@ void TestUdp::failedOpenLeavesEndpointClosed() {
     TUdp udp;
     udp.Address = address;
     udp.Port = port;
-    QCOMPARE(MessageOf([&] { udp.Open(); }), message);
+    QCOMPARE(ThrownMessage([&] { udp.Open(); }), message);
     QVERIFY(!udp.IsOpen());
     QVERIFY(!udp.Close());
 
@@ -273,15 +265,12 @@ void TestUdp::remotePortLastsUntilClose() {
 
 void TestUdp::remotePortOutOfRange() {
     Pair p;
-    QCOMPARE(MessageOf([&] { p.udp.SetRemotePort(65536); }), QStringLiteral("範囲チェックエラー"));
-    QCOMPARE(MessageOf([&] { p.udp.SetRemotePort(-1); }), QStringLiteral("範囲チェックエラー"));
+    QCOMPARE(ThrownMessage([&] { p.udp.SetRemotePort(65536); }),
+             QStringLiteral("範囲チェックエラー"));
+    QCOMPARE(ThrownMessage([&] { p.udp.SetRemotePort(-1); }), QStringLiteral("範囲チェックエラー"));
     p.udp.SendText("same", 4);
     QCOMPARE(p.server.receive()->bytes, QByteArray("same"));
-    try {
-        p.udp.SetRemotePort(70000);
-        QFAIL("no range error");
-    } catch (const ERangeError&) {
-    }
+    QVERIFY_THROWS_EXCEPTION(ERangeError, p.udp.SetRemotePort(70000));
 }
 
 void TestUdp::onWriteOncePerCompleteSend() {
@@ -309,10 +298,10 @@ void TestUdp::notificationWithErrorRaises() {
         ++reads;
     };
     TMessage m{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 10050), 0};
-    QCOMPARE(MessageOf([&] { udp.WndProc(m); }),
+    QCOMPARE(ThrownMessage([&] { udp.WndProc(m); }),
              QStringLiteral("WSAAsyncSelect - Network is down"));
     TMessage unknown{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 12345), 0};
-    QCOMPARE(MessageOf([&] { udp.WndProc(unknown); }),
+    QCOMPARE(ThrownMessage([&] { udp.WndProc(unknown); }),
              QStringLiteral("WSAAsyncSelect - Not a WinSock error"));
     QCOMPARE(reads, 0);
 
@@ -337,7 +326,7 @@ void TestUdp::otherMessagesAreIgnored() {
     // Without a handler a read notification is simply dropped.
     TUdp silent;
     TMessage read{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 0), 0};
-    QCOMPARE(MessageOf([&] { silent.WndProc(read); }), QString());
+    QCOMPARE(ThrownMessage([&] { silent.WndProc(read); }), QString());
 }
 
 void TestUdp::exceptionFromNotificationReachesDisplay() {

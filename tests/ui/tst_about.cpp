@@ -1,4 +1,4 @@
-#include "ModalDriver.h"
+#include "support/ModalDriver.h"
 #include "transfer/debug.h"
 #include "ui/CursorTable.h"
 #include "ui/ModalResult.h"

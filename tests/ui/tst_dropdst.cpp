@@ -1,4 +1,5 @@
 #include "support/ExceptionRecorder.h"
+#include "support/Thrown.h"
 #include "ui/DROPDST.h"
 
 #include <QDropEvent>
@@ -230,12 +231,8 @@ void TestDropDst::formTarget() {
 
     // No window up the owner chain of a control-less hook: nothing can be hooked.
     TDropDst orphan;
-    try {
-        orphan.SetTarget(htForm);
-        QFAIL("no error");
-    } catch (const std::exception& e) {
-        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("フック先を特定できません。"));
-    }
+    QCOMPARE(ThrownMessage([&] { orphan.SetTarget(htForm); }),
+             QStringLiteral("フック先を特定できません。"));
     QCOMPARE(orphan.Target(), htForm);
     QCOMPARE(orphan.HookedWnd(), nullptr);
 }

@@ -1,6 +1,7 @@
 #include "net/ApplicationException.h"
 #include "net/EUdpException.h"
 #include "support/ExceptionRecorder.h"
+#include "support/ModalDriver.h"
 #include "ui/Application.h"
 #include "ui/ExceptionBox.h"
 
@@ -44,32 +45,14 @@ void TestExceptionBox::contentNamesApplicationAndMessage() {
 }
 
 void TestExceptionBox::boxIsModalErrorWithOk() {
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    Qt::TextFormat format = Qt::AutoText;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            // Whatever is showing instead must not keep the test waiting.
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                window->close();
-            }
-            QFAIL("no message box is showing");
-        }
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        buttons = box->standardButtons();
-        format = box->textFormat();
-        box->button(QMessageBox::Ok)->click();
-    });
+    ShownBox box;
+    Answer(QMessageBox::Ok, &box);
     ShowException(EUdpException("<b>host lookup failure</b>"));
-    QCOMPARE(title, QStringLiteral("Zanvel TFTP"));
-    QCOMPARE(text, QStringLiteral("<b>host lookup failure</b>"));
-    QCOMPARE(icon, QMessageBox::Critical);
-    QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(box.title, QStringLiteral("Zanvel TFTP"));
+    QCOMPARE(box.text, QStringLiteral("<b>host lookup failure</b>"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.format, Qt::PlainText);
 }
 
 void TestExceptionBox::unknownExceptionsAreShownToo() {

@@ -1,4 +1,4 @@
-#include "ModalDriver.h"
+#include "support/ModalDriver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -27,19 +27,47 @@ void Type(QWidget* dialog, const char* field, const QString& text) {
     QTest::keyClicks(edit, text);
 }
 
-void Answer(const QString& button, QString* text) {
-    OnNextModal([button, text](QWidget* dialog) {
+ShownBox Shown(const QMessageBox* box) {
+    return {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+            box->textFormat()};
+}
+
+namespace {
+
+void AnswerWith(const QString& what, std::function<QAbstractButton*(QMessageBox*)> find,
+                std::function<void(QMessageBox*)> keep) {
+    OnNextModal([what, find = std::move(find), keep = std::move(keep)](QWidget* dialog) {
         auto* box = qobject_cast<QMessageBox*>(dialog);
-        auto* choice = box ? box->findChild<QAbstractButton*>(button) : nullptr;
+        QAbstractButton* choice = box ? find(box) : nullptr;
         if (!choice) {
             dialog->close();
-            QFAIL(qPrintable(QStringLiteral("no message box with a button ") + button));
+            QFAIL(qPrintable(QStringLiteral("no message box with a button ") + what));
         }
-        if (text) {
-            *text = box->text();
-        }
+        keep(box);
         choice->click();
     });
+}
+
+} // namespace
+
+void Answer(const QString& button, QString* text) {
+    AnswerWith(
+        button, [button](QMessageBox* box) { return box->findChild<QAbstractButton*>(button); },
+        [text](QMessageBox* box) {
+            if (text) {
+                *text = box->text();
+            }
+        });
+}
+
+void Answer(QMessageBox::StandardButton button, ShownBox* shown) {
+    AnswerWith(
+        QString::number(button), [button](QMessageBox* box) { return box->button(button); },
+        [shown](QMessageBox* box) {
+            if (shown) {
+                *shown = Shown(box);
+            }
+        });
 }
 
 std::shared_ptr<bool> CloseStrayBox(int afterMs) {
