@@ -58,11 +58,17 @@ std::optional<Reply> ParseReply(QByteArrayView datagram) {
 }
 
 QString ErrorCodeText(quint16 code) {
+    // clang-format off
     static const char* const Texts[] = {
-        "File Not Found",         "Access Violation",    "Disk Full or allocation exceeded",
-        "illegal TFTP operation", "Unknown transfer ID", "File already exists",
+        "File Not Found",
+        "Access Violation",
+        "Disk Full or allocation exceeded",
+        "illegal TFTP operation",
+        "Unknown transfer ID",
+        "File already exists",
         "No such User",
     };
+    // clang-format on
     if (code >= 1 && code <= std::size(Texts)) {
         return QString::fromLatin1(Texts[code - 1]);
     }

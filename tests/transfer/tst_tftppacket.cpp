@@ -64,20 +64,16 @@ void TestTftpPacket::parseReply_data() {
     QTest::addColumn<int>("opcode");
     QTest::addColumn<int>("number");
     QTest::addColumn<QByteArray>("message");
-    QTest::newRow("ack") << QByteArray::fromHex("00040007") << true << 4 << 7 << QByteArray();
-    QTest::newRow("ack with trailing bytes")
-        << QByteArray::fromHex("0004FFFE0102") << true << 4 << 0xFFFE << QByteArray();
-    QTest::newRow("error with text")
-        << QByteArray::fromHex("000500006E6F00787878") << true << 5 << 0 << QByteArray("no");
-    QTest::newRow("error text unterminated")
-        << QByteArray::fromHex("000500006E6F") << true << 5 << 0 << QByteArray("no");
-    QTest::newRow("error without text")
-        << QByteArray::fromHex("00050001") << true << 5 << 1 << QByteArray();
-    QTest::newRow("unknown opcode")
-        << QByteArray::fromHex("00090001") << true << 9 << 1 << QByteArray();
-    QTest::newRow("three bytes") << QByteArray::fromHex("000400") << false << 0 << 0
-                                 << QByteArray();
-    QTest::newRow("empty") << QByteArray() << false << 0 << 0 << QByteArray();
+    // clang-format off
+    QTest::newRow("ack")                     << QByteArray::fromHex("00040007")             << true  << 4 << 7      << QByteArray();
+    QTest::newRow("ack with trailing bytes") << QByteArray::fromHex("0004FFFE0102")         << true  << 4 << 0xFFFE << QByteArray();
+    QTest::newRow("error with text")         << QByteArray::fromHex("000500006E6F00787878") << true  << 5 << 0      << QByteArray("no");
+    QTest::newRow("error text unterminated") << QByteArray::fromHex("000500006E6F")         << true  << 5 << 0      << QByteArray("no");
+    QTest::newRow("error without text")      << QByteArray::fromHex("00050001")             << true  << 5 << 1      << QByteArray();
+    QTest::newRow("unknown opcode")          << QByteArray::fromHex("00090001")             << true  << 9 << 1      << QByteArray();
+    QTest::newRow("three bytes")             << QByteArray::fromHex("000400")               << false << 0 << 0      << QByteArray();
+    QTest::newRow("empty")                   << QByteArray()                                << false << 0 << 0      << QByteArray();
+    // clang-format on
 }
 
 void TestTftpPacket::parseReply() {

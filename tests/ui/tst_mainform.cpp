@@ -250,16 +250,13 @@ void TestMainForm::moveStatesAtStart() {
 void TestMainForm::fullPathBox_data() {
     QTest::addColumn<QString>("local");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("Windows") << "C:\\images\\router.bin"
-                             << "router.bin";
-    QTest::newRow("drive only") << "C:router.bin"
-                                << "router.bin";
-    QTest::newRow("Linux") << "/home/u/fw.bin"
-                           << "fw.bin";
-    QTest::newRow("no folder") << "fw.bin"
-                               << "fw.bin";
-    QTest::newRow("folder") << "/srv/tftp/"
-                            << "";
+    // clang-format off
+    QTest::newRow("Windows")    << "C:\\images\\router.bin" << "router.bin";
+    QTest::newRow("drive only") << "C:router.bin"           << "router.bin";
+    QTest::newRow("Linux")      << "/home/u/fw.bin"         << "fw.bin";
+    QTest::newRow("no folder")  << "fw.bin"                 << "fw.bin";
+    QTest::newRow("folder")     << "/srv/tftp/"             << "";
+    // clang-format on
 }
 
 void TestMainForm::fullPathBox() {
