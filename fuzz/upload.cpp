@@ -3,57 +3,36 @@
 // the first few numbered so that the upload gets past the write request. The upload must end
 // with one of its results, its timer stopped and its endpoint closed.
 
-#include "entries/serverEntry.h"
 #include "net/Udp.h"
-#include "support/ScriptedTftpServer.h"
+#include "support/UploadFixture.h"
 #include "transfer/TransferResult.h"
-#include "transfer/UProgressForm.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <cstdlib>
 
 namespace {
 
-struct Harness {
-    Harness() {
-        entry.ServerAddress = QStringLiteral("127.0.0.1");
-        entry.ServerPort = server.port();
-        entry.RemoteFile = QStringLiteral("fuzz.bin");
-        entry.LocalFile = dir.filePath(QStringLiteral("local.bin"));
-        QFile file(entry.LocalFile);
-        file.open(QIODevice::WriteOnly);
-        file.write(QByteArray(1500, 'z'));
-        form.Timer1->setInterval(1);
-        form.Entry = &entry;
-    }
-    QTemporaryDir dir;
-    ScriptedTftpServer server;
-    TServerEntry entry;
-    TProgressForm form;
-};
-
-Harness* harness = nullptr;
+UploadFixture* harness = nullptr;
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication app(*argc, *argv);
-    static Harness h;
+    static UploadFixture h(false);
+    h.form.Timer1->setInterval(1);
+    h.setFile(QByteArray(1500, 'z'));
     harness = &h;
     // One upload to a silent server first: fonts and other caches the first showing of the
     // dialog fills for good are not the upload's to free.
     h.server.script = [](const ScriptedTftpServer::Datagram&) {
     };
-    h.form.exec();
+    h.run();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Harness& h = *harness;
+    UploadFixture& h = *harness;
     QList<QByteArray> answers;
     for (size_t at = 0; at < size;) {
         const size_t length = std::min<size_t>(data[at], size - at - 1);
@@ -67,11 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             h.server.answer(answers.at(next++));
         }
     };
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] { std::abort(); });
-    watchdog.start(5000);
-    const int result = h.form.exec();
+    // A hang ends the upload with -1, which is none of its results.
+    const int result = h.run(5000);
     const QList<int> results{trCompleted, trBadPacket, trTimeout};
     if (!results.contains(result) || h.form.Timer1->isActive() || h.form.Udp1->IsOpen()) {
         std::abort();

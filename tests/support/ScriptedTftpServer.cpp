@@ -13,6 +13,10 @@ quint16 ScriptedTftpServer::Datagram::number() const {
     return bytes.size() < 4 ? 0 : quint16(quint8(bytes[2]) << 8 | quint8(bytes[3]));
 }
 
+bool ScriptedTftpServer::Datagram::isBlock(quint16 block) const {
+    return block == 0 ? opcode() == 2 : opcode() == 3 && number() == block;
+}
+
 ScriptedTftpServer::ScriptedTftpServer()
     : request(std::make_unique<LoopbackSocket>())
     , transfer(std::make_unique<LoopbackSocket>())
@@ -61,6 +65,17 @@ void ScriptedTftpServer::acknowledgeNormally(const Datagram& d) {
     } else if (d.opcode() == 3) {
         answer(ack(d.number()));
     }
+}
+
+void ScriptedTftpServer::onceAtBlock(quint16 block, std::function<void(const Datagram&)> step) {
+    script = [this, block, step = std::move(step), done = false](const Datagram& d) mutable {
+        if (!done && d.isBlock(block)) {
+            done = true;
+            step(d);
+            return;
+        }
+        acknowledgeNormally(d);
+    };
 }
 
 void ScriptedTftpServer::answer(const QByteArray& bytes, int delayMs) {

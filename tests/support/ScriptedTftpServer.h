@@ -29,6 +29,8 @@ public:
 
         quint16 opcode() const;
         quint16 number() const;
+        // DATA block `block`, or the write request for 0.
+        bool isBlock(quint16 block) const;
     };
 
     quint16 port() const;
@@ -37,6 +39,9 @@ public:
     // Decides what to do with each datagram; by default acknowledgeNormally.
     std::function<void(const Datagram&)> script;
     void acknowledgeNormally(const Datagram& d);
+    // A script: the first time DATA block `block` arrives (the write request for 0), step runs
+    // instead of the acknowledgement; everything else is acknowledged normally.
+    void onceAtBlock(quint16 block, std::function<void(const Datagram&)> step);
 
     // Sends to the client, the sender of the last datagram, after an optional delay.
     void answer(const QByteArray& bytes, int delayMs = 0);

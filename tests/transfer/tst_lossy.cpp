@@ -1,8 +1,8 @@
 // Uploads through a bad network to real servers, compared byte for byte with what they stored.
 
-#include "UploadFixture.h"
 #include "support/LossyRelay.h"
 #include "support/RealTftpServer.h"
+#include "support/UploadFixture.h"
 
 #include <QFile>
 #include <QTest>

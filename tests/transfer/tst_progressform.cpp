@@ -1,6 +1,6 @@
-#include "UploadFixture.h"
 #include "net/Udp.h"
 #include "support/LoopbackSocket.h"
+#include "support/UploadFixture.h"
 
 #include <QElapsedTimer>
 #include <QProgressBar>
@@ -12,10 +12,6 @@
 using Datagram = ScriptedTftpServer::Datagram;
 
 namespace {
-
-bool IsData(const Datagram& d, quint16 block) {
-    return d.opcode() == 3 && d.number() == block;
-}
 
 // When one packet went out, in ms from its first send: the trace line first marks that, each
 // "timeout!" line a resend; both are written right before the packet goes out.
@@ -180,14 +176,8 @@ void TestProgressForm::progressEvery32Blocks() {
 void TestProgressForm::dataFollowsServerTransferPort() {
     UploadFixture f;
     f.form.Timer1->setInterval(200);
-    bool dropped = false;
-    f.server.script = [&](const Datagram& d) {
-        if (IsData(d, 2) && !dropped) {
-            dropped = true; // lost acknowledgement: block 2 must come again, to the same port
-            return;
-        }
-        f.server.acknowledgeNormally(d);
-    };
+    // A lost acknowledgement: block 2 must come again, to the same port.
+    f.server.onceAtBlock(2, [](const Datagram&) {});
     f.setFile(PatternBytes(1500));
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
@@ -217,11 +207,11 @@ void TestProgressForm::serverRepeatsResendEveryTime() {
         f.server.answer(ScriptedTftpServer::ack(quint16(expected - 1)));
     });
     f.server.script = [&](const Datagram& d) {
-        if (IsData(d, 2) && lost < 2) {
+        if (d.isBlock(2) && lost < 2) {
             ++lost;
             return;
         }
-        if (d.opcode() == 2 || IsData(d, quint16(expected))) {
+        if (d.opcode() == 2 || d.isBlock(quint16(expected))) {
             f.server.acknowledgeNormally(d);
             expected = d.opcode() == 2 ? 1 : expected + 1;
             repeats = 0;
@@ -288,7 +278,7 @@ void TestProgressForm::ackZeroAgainAfterRepeat() {
     ScriptedTftpServer other;
     int twos = 0;
     f.server.script = [&](const Datagram& d) {
-        if (!IsData(d, 2)) {
+        if (!d.isBlock(2)) {
             f.server.acknowledgeNormally(d);
         } else if (++twos == 1) {
             // Block 2 "lost": the server repeats acknowledgement 1 after its own time-out.
@@ -309,15 +299,9 @@ void TestProgressForm::ackZeroAgainAfterRepeat() {
 void TestProgressForm::ackZeroAgainMovesDestination() {
     UploadFixture f;
     ScriptedTftpServer other;
-    bool moved = false;
-    f.server.script = [&](const Datagram& d) {
-        if (IsData(d, 2) && !moved) {
-            moved = true;
-            other.sendFromRequestPort(f.server.client(), ScriptedTftpServer::ack(0));
-            return;
-        }
-        f.server.acknowledgeNormally(d);
-    };
+    f.server.onceAtBlock(2, [&](const Datagram&) {
+        other.sendFromRequestPort(f.server.client(), ScriptedTftpServer::ack(0));
+    });
     const QByteArray content = PatternBytes(2000);
     f.setFile(content);
     QCOMPARE(f.run(), int(trCompleted));
@@ -331,33 +315,28 @@ void TestProgressForm::ackZeroAgainMovesDestination() {
 void TestProgressForm::errorPackets_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("message");
-    QTest::addColumn<int>("afterBlock");
+    QTest::addColumn<int>("atBlock"); // 0: in answer to the write request
     QTest::addColumn<QString>("line");
-    QTest::newRow("code 0") << 0 << QByteArray("disk on fire") << -1 << "ErrMsg: disk on fire";
-    QTest::newRow("code 0, UTF-8") << 0 << QByteArray("満杯") << -1 << "ErrMsg: 満杯";
-    QTest::newRow("code 0, Shift-JIS")
-        << 0 << QByteArray::fromHex("838B815B835E") << -1 << "ErrMsg: ルータ";
-    QTest::newRow("code 1") << 1 << QByteArray("no such dir") << -1 << "File Not Found";
-    QTest::newRow("code 3 mid-transfer")
-        << 3 << QByteArray() << 2 << "Disk Full or allocation exceeded";
-    QTest::newRow("code 9") << 9 << QByteArray("odd") << -1 << "???";
+    // clang-format off
+    QTest::newRow("code 0")              << 0 << QByteArray("disk on fire")                 << 0 << "ErrMsg: disk on fire";
+    QTest::newRow("code 0, UTF-8")       << 0 << QByteArray("満杯")                          << 0 << "ErrMsg: 満杯";
+    QTest::newRow("code 0, Shift-JIS")   << 0 << QByteArray::fromHex("838B815B835E")        << 0 << "ErrMsg: ルータ";
+    QTest::newRow("code 1")              << 1 << QByteArray("no such dir")                  << 0 << "File Not Found";
+    QTest::newRow("code 3 mid-transfer") << 3 << QByteArray()                               << 2 << "Disk Full or allocation exceeded";
+    QTest::newRow("code 9")              << 9 << QByteArray("odd")                          << 0 << "???";
+    // clang-format on
 }
 
 void TestProgressForm::errorPackets() {
     QFETCH(int, code);
     QFETCH(QByteArray, message);
-    QFETCH(int, afterBlock);
+    QFETCH(int, atBlock);
     QFETCH(QString, line);
     UploadFixture f;
     f.form.Timer1->setInterval(20);
-    f.server.script = [&](const Datagram& d) {
-        const bool now = afterBlock < 0 ? d.opcode() == 2 : IsData(d, quint16(afterBlock));
-        if (now) {
-            f.server.answer(ScriptedTftpServer::error(quint16(code), message));
-        } else {
-            f.server.acknowledgeNormally(d);
-        }
-    };
+    f.server.onceAtBlock(quint16(atBlock), [&](const Datagram&) {
+        f.server.answer(ScriptedTftpServer::error(quint16(code), message));
+    });
     f.setFile(PatternBytes(5000));
     QCOMPARE(f.run(), int(trBadPacket));
     const QStringList tail = f.trace().mid(f.trace().size() - 3);
@@ -399,17 +378,13 @@ void TestProgressForm::restoringTheDialogDoesNotRestart() {
     UploadFixture f;
     f.form.Timer1->setInterval(2000);
     bool minimised = false;
-    f.server.script = [&](const Datagram& d) {
-        if (!IsData(d, 2) || minimised) {
-            f.server.acknowledgeNormally(d);
-            return;
-        }
+    f.server.onceAtBlock(2, [&](const Datagram& d) {
         // The user minimises the dialog and brings it back before block 2 is acknowledged.
         minimised = true;
         f.form.setWindowState(Qt::WindowMinimized);
         QTimer::singleShot(100, &f.form, [&] { f.form.setWindowState(Qt::WindowNoState); });
         QTimer::singleShot(300, &f.form, [&f, d] { f.server.acknowledgeNormally(d); });
-    };
+    });
     const QByteArray content = PatternBytes(2000);
     f.setFile(content);
     QCOMPARE(f.run(), int(trCompleted));
@@ -436,15 +411,11 @@ void TestProgressForm::hostNotFoundThenGoodUpload() {
 void TestProgressForm::abortStopsEverything() {
     UploadFixture f;
     f.form.Timer1->setInterval(50);
-    f.server.script = [&](const Datagram& d) {
-        if (IsData(d, 3)) {
-            // The acknowledgement is on its way when the user gives up.
-            f.server.answer(ScriptedTftpServer::ack(3), 5);
-            f.form.AbortBtn->click();
-            return;
-        }
-        f.server.acknowledgeNormally(d);
-    };
+    f.server.onceAtBlock(3, [&](const Datagram&) {
+        // The acknowledgement is on its way when the user gives up.
+        f.server.answer(ScriptedTftpServer::ack(3), 5);
+        f.form.AbortBtn->click();
+    });
     f.setFile(PatternBytes(5000));
     QCOMPARE(f.run(), int(trAborted));
     f.server.drain();
@@ -473,17 +444,12 @@ void TestProgressForm::strayDatagramsDoNotStallRetransmission() {
     UploadFixture f;
     f.form.Timer1->setInterval(200);
     LoopbackSocket stranger;
-    bool lost = false;
-    f.server.script = [&](const Datagram& d) {
-        if (IsData(d, 2) && !lost) {
-            lost = true; // the acknowledgement is lost, and strangers talk instead
-            stranger.sendTo(d.fromPort, QByteArray::fromHex("00090002"));
-            stranger.sendTo(d.fromPort, QByteArray::fromHex("0004"));
-            stranger.sendTo(d.fromPort, QByteArray());
-            return;
-        }
-        f.server.acknowledgeNormally(d);
-    };
+    f.server.onceAtBlock(2, [&](const Datagram& d) {
+        // The acknowledgement is lost, and strangers talk instead.
+        stranger.sendTo(d.fromPort, QByteArray::fromHex("00090002"));
+        stranger.sendTo(d.fromPort, QByteArray::fromHex("0004"));
+        stranger.sendTo(d.fromPort, QByteArray());
+    });
     const QByteArray content = PatternBytes(1500);
     f.setFile(content);
     QCOMPARE(f.run(), int(trCompleted));

@@ -1,7 +1,7 @@
 // Uploads to a real tftpd-hpa on a loopback port, compared byte for byte with what it stored.
 
-#include "UploadFixture.h"
 #include "support/RealTftpServer.h"
+#include "support/UploadFixture.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,11 +1,11 @@
-#include "UploadFixture.h"
+#include "support/UploadFixture.h"
 
 #include <QFile>
 #include <QTimer>
 
-UploadFixture::UploadFixture() {
+UploadFixture::UploadFixture(bool traced) {
     DebugForm = &debug;
-    debug.show();
+    debug.setVisible(traced);
     entry.ServerAddress = QStringLiteral("127.0.0.1");
     entry.ServerPort = server.port();
     entry.RemoteFile = QStringLiteral("remote.bin");

@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 
 // One progress dialog aimed at a scripted server, with the trace window shown so that every
-// trace line is kept.
+// trace line is kept, unless the caller has no use for them.
 struct UploadFixture {
-    UploadFixture();
+    explicit UploadFixture(bool traced = true);
     ~UploadFixture();
 
     void setFile(const QByteArray& content);
