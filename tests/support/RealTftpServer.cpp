@@ -3,7 +3,6 @@
 #include "support/LoopbackSocket.h"
 
 #include <QFile>
-#include <QStandardPaths>
 #include <csignal>
 #include <unistd.h>
 
@@ -24,26 +23,18 @@ RealTftpServer::RealTftpServer(Kind kind, bool canCreate, int retransmitMs) {
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     listenPort = FreeUdpPort();
     if (kind == TftpdHpa) {
-        const QString program = QStandardPaths::findExecutable(
-            QStringLiteral("in.tftpd"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-        if (program.isEmpty()) {
+        if (!QFile::exists(QStringLiteral("/usr/sbin/in.tftpd"))) {
             reason = QStringLiteral("in.tftpd is not installed (Debian package tftpd-hpa)");
             return;
         }
-        QStringList arguments{"--foreground",
-                              "--secure",
-                              "--permissive",
-                              "--user",
-                              "root",
-                              "--address",
-                              QStringLiteral("127.0.0.1:%1").arg(listenPort)};
+        QStringList arguments{QString::number(listenPort), root.path()};
         if (canCreate) {
-            arguments.prepend(QStringLiteral("--create"));
+            arguments << QStringLiteral("--create");
         }
         if (retransmitMs > 0) {
             arguments << QStringLiteral("--retransmit") << QString::number(retransmitMs * 1000);
         }
-        process.start(program, arguments << root.path());
+        process.start(QStringLiteral(ZANVEL_SOURCE_DIR "/scripts/tftpd-hpa"), arguments);
     } else {
         const QString program = atftpdProgram();
         if (program.isEmpty()) {
