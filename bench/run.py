@@ -1,21 +1,24 @@
-"""The measurements behind bench/run; see that script."""
+"""The measurements behind bench/run: each measure is one function that yields table rows.
 
+Everything printed is also written to bench/RESULTS.md, and nothing else is.
+"""
+
+import argparse
 import datetime
 import os
 import platform
 import re
 import shutil
-import signal
 import socket
 import statistics
 import subprocess
-import sys
 import tempfile
 import time
 
-RUNS = int(sys.argv[1])
 BUILD = os.path.abspath("build")
 UPLOAD = f"{BUILD}/bench/zanvel-upload"
+REFERENCE = f"{BUILD}/bench/tftp-ref-put"
+HOST = "127.0.0.1"
 TIMEOUT = 180  # seconds a single upload may take before it counts as hung
 SIZES = [
     ("1 KiB", 1024),
@@ -25,26 +28,69 @@ SIZES = [
     ("64 MiB", 64 << 20),
 ]
 ENV = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+M8 = 8 << 20
+M64 = 64 << 20
+
+
+class Bench:
+    """What every measure shares: the counted runs, a loopback tftpd-hpa, the test files."""
+
+    def __init__(self, runs, work):
+        self.runs = runs
+        self.work = work
+        self.root = os.path.join(work, "root")
+        os.mkdir(self.root)
+        os.chmod(self.root, 0o777)
+        self.port = free_port()
+        self.server = subprocess.Popen(["scripts/tftpd-hpa", str(self.port), self.root, "--create"])
+        time.sleep(0.5)
+
+    def stop(self):
+        self.server.terminate()
+        self.server.wait()
+
+    def file(self, size):
+        """A file of random bytes of this size, made once."""
+        path = os.path.join(self.work, f"{size}.bin")
+        if not os.path.exists(path):
+            with open(path, "wb") as f:
+                f.write(os.urandom(size))
+        return path
+
+    def upload(self, local, remote, *extra):
+        return [UPLOAD, HOST, str(self.port), local, remote, *extra]
+
+    def clients(self):
+        """name -> function(local, remote) giving the command line."""
+        port = str(self.port)
+        return {
+            "zanvel-upload": lambda l, r: self.upload(l, r),
+            "reference": lambda l, r: [REFERENCE, HOST, port, l, r],
+            "tftp-hpa": lambda l, r: ["tftp", "-m", "binary", HOST, port, "-c", "put", l, r],
+            "curl": lambda l, r: ["curl", "-s", "--tftp-no-options", "-T", l,
+                                  f"tftp://{HOST}:{port}/{r}"],
+            "atftp": lambda l, r: ["atftp", "-p", "-l", l, "-r", r, HOST, port],
+            "busybox": lambda l, r: ["busybox", "tftp", "-p", "-l", l, "-r", r, HOST, port],
+        }
 
 
 def free_port():
     with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        s.bind(("127.0.0.1", 0))
+        s.bind((HOST, 0))
         return s.getsockname()[1]
 
 
-def clients(port):
-    """name -> function(local, remote) giving the command line."""
-    host = "127.0.0.1"
-    return {
-        "zanvel-upload": lambda l, r: [UPLOAD, host, str(port), l, r],
-        "reference": lambda l, r: [f"{BUILD}/bench/tftp-ref-put", host, str(port), l, r],
-        "tftp-hpa": lambda l, r: ["tftp", "-m", "binary", host, str(port), "-c", "put", l, r],
-        "curl": lambda l, r: ["curl", "-s", "--tftp-no-options", "-T", l,
-                              f"tftp://{host}:{port}/{r}"],
-        "atftp": lambda l, r: ["atftp", "-p", "-l", l, "-r", r, host, str(port)],
-        "busybox": lambda l, r: ["busybox", "tftp", "-p", "-l", l, "-r", r, host, str(port)],
-    }
+def upload_seconds(stdout):
+    """The upload's own time, as zanvel-upload reports it."""
+    return float(re.search(r"elapsed: ([0-9.]+) s", stdout).group(1))
+
+
+def timed(command, **kw):
+    """(stdout, user+sys seconds, wall seconds, peak resident KiB) of one process."""
+    done = subprocess.run(["/usr/bin/time", "-f", "%U %S %e %M"] + command, env=ENV,
+                          capture_output=True, text=True, **kw)
+    user, system, wall, peak = done.stderr.strip().split("\n")[-1].split()
+    return done.stdout, float(user) + float(system), float(wall), int(peak)
 
 
 def run_once(name, command, local, stored):
@@ -64,7 +110,7 @@ def run_once(name, command, local, stored):
             return "corrupt"
     if name == "zanvel-upload":
         # The program starts once and uploads many times: the upload's own time counts.
-        return float(re.search(r"elapsed: ([0-9.]+) s", done.stdout).group(1))
+        return upload_seconds(done.stdout)
     return wall
 
 
@@ -75,63 +121,158 @@ def median_cell(times):
     return statistics.median(good), f"{statistics.median(good):.3f} ({min(good):.3f}-{max(good):.3f})"
 
 
-def main():
-    work = tempfile.mkdtemp(prefix="zanvel-bench-")
-    root = os.path.join(work, "root")
-    os.mkdir(root)
-    os.chmod(root, 0o777)
-    port = free_port()
-    server = subprocess.Popen(["/usr/sbin/in.tftpd", "--foreground", "--create", "--secure",
-                               "--permissive", "--user", "root", "--address",
-                               f"127.0.0.1:{port}", root])
-    time.sleep(0.5)
-    lines = []
-    out = lambda s="": (print(s, flush=True), lines.append(s))
+def measure_uploads(b):
+    """Every client uploading every size, alternating, each copy checked byte for byte."""
+    peers = b.clients()
+    yield "| file | " + " | ".join(peers) + " | zanvel / reference | zanvel / tftp-hpa |"
+    yield "|---" * (len(peers) + 3) + "|"
+    ratio = lambda a, c: f"{a / c:.2f}" if a and c else "-"
+    for label, size in SIZES:
+        local = b.file(size)
+        times = {name: [] for name in peers}
+        failed = set()
+        for attempt in range(b.runs + 1):
+            for name, command in peers.items():
+                if name in failed:
+                    continue
+                remote = f"{name}-{size}.bin"
+                result = run_once(name, command(local, remote), local,
+                                  os.path.join(b.root, remote))
+                if attempt == 0 and not isinstance(result, float):
+                    # A client that cannot do it once is not timed failing again.
+                    failed.add(name)
+                    times[name] = [f"{result} in the warm-up"]
+                elif attempt > 0:
+                    times[name].append(result)
+        medians, cells = {}, []
+        for name in peers:
+            medians[name], cell = median_cell(times[name])
+            cells.append(cell)
+        yield (f"| {label} | " + " | ".join(cells) +
+               f" | {ratio(medians['zanvel-upload'], medians['reference'])}"
+               f" | {ratio(medians['zanvel-upload'], medians['tftp-hpa'])} |")
+
+
+def measure_driver_startup(b):
+    """The driver's start-up and exit: the whole process less the upload it reports."""
+    starts = []
+    for _ in range(b.runs):
+        stdout, _, wall, _ = timed(b.upload(b.file(M8), "s.bin"))
+        starts.append(wall - upload_seconds(stdout))
+    yield f"| zanvel-upload start-up and exit, median | {statistics.median(starts) * 1000:.0f} ms | |"
+
+
+def measure_trace_window(b):
+    """What the shown trace window costs an 8 MiB upload."""
+    hidden, shown = [], []
+    for _ in range(b.runs):
+        hidden.append(upload_seconds(timed(b.upload(b.file(M8), "h.bin"))[0]))
+        shown.append(upload_seconds(timed(b.upload(b.file(M8), "t.bin", "--trace-window"))[0]))
+    h, s = statistics.median(hidden), statistics.median(shown)
+    yield f"| 8 MiB with the trace window shown / hidden | {s:.3f} s / {h:.3f} s = {s / h:.2f} | <= 2 |"
+
+
+def measure_memory(b):
+    _, _, _, peak = timed(b.upload(b.file(M64), "m.bin"))
+    yield f"| peak memory, 64 MiB upload | {peak / 1024:.0f} MiB (file + {peak / 1024 - 64:.0f} MiB) | file + 40 MiB |"
+
+
+def strace_counts(command):
+    with tempfile.NamedTemporaryFile("r", suffix=".strace") as log:
+        subprocess.run(["strace", "-f", "-c", "-o", log.name] + command, env=ENV,
+                       capture_output=True)
+        counts = []
+        for line in log:
+            parts = line.split()
+            if len(parts) >= 5 and parts[3].isdigit() and parts[-1] != "total":
+                counts.append((parts[-1], int(parts[3])))
+    return counts
+
+
+def measure_calls_per_block(b):
+    """System calls and CPU a block of an 8 MiB upload, against the reference and tftp-hpa."""
+    local = b.file(M8)
+    blocks = M8 // 512 + 1
+    for name, command in b.clients().items():
+        if name not in ("zanvel-upload", "reference", "tftp-hpa"):
+            continue
+        _, cpu, _, _ = timed(command(local, "c.bin"))
+        counts = [(n, c) for n, c in strace_counts(command(local, "c.bin")) if c >= blocks / 2]
+        per_block = ", ".join(f"{c / blocks:.2f} {n}" for n, c in counts)
+        total = sum(c for _, c in counts) / blocks
+        yield f"| {name}: system calls a block (8 MiB) | {total:.1f} ({per_block}) | no more than tftp-hpa |"
+        yield f"| {name}: CPU a block (8 MiB, user + system) | {cpu / blocks * 1e6:.1f} µs | |"
+
+
+def measure_waiting_cpu(b):
+    """A silent server: the upload waits its five retransmission periods for nothing."""
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as silent:
+        silent.bind((HOST, 0))
+        command = [UPLOAD, HOST, str(silent.getsockname()[1]), b.file(M8), "x.bin"]
+        _, cpu, wall, _ = timed(command)
+    yield f"| CPU while a silent server makes the upload wait | {cpu / wall * 100:.2f} % of a core over {wall:.1f} s | < 1 % |"
+
+
+def measure_window_startup(b):
+    """From exec to the main window mapped on an X server, with a store of 1,000 entries."""
+    prefix = os.path.join(b.work, "prefix")
+    subprocess.run(["cmake", "--install", BUILD, "--prefix", prefix], capture_output=True,
+                   check=True)
+    with open(os.path.join(prefix, "lib/zanvel-tftp/entrys.txt"), "w") as f:
+        for i in range(1000):
+            f.write(f"[entryno{i}]\r\nentryname=router {i}\r\naddress=10.0.{i // 256}.{i % 256}\r\n"
+                    f"port=69\r\nlocalfile=/srv/images/router-{i}.bin\r\nremotefile=router-{i}.bin\r\n")
+    display = f":{free_display()}"
+    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    env = {k: v for k, v in os.environ.items() if k != "QT_QPA_PLATFORM"}
+    env["DISPLAY"] = display
+    results = []
     try:
-        peers = clients(port)
-        out(f"# Upload benchmark\n")
-        out(f"{datetime.date.today()}, {platform.node()}: {os.cpu_count()} cores, "
-            f"{cpu_model()}, kernel {platform.release()}; {versions()}.")
-        out(f"Loopback tftpd-hpa; {RUNS} counted runs after one warm-up, clients alternating. "
-            "Times in seconds: median (min-max). zanvel-upload: the upload's own time, from "
-            "the start of the exchange to its result; the others: the whole process.\n")
-        medians = {}
-        table = ["| file | " + " | ".join(peers) + " | zanvel / reference | zanvel / tftp-hpa |",
-                 "|---" * (len(peers) + 3) + "|"]
-        for label, size in SIZES:
-            local = os.path.join(work, f"{size}.bin")
-            with open(local, "wb") as f:
-                f.write(os.urandom(size))
-            times = {name: [] for name in peers}
-            failed = {}
-            for attempt in range(RUNS + 1):
-                for name, command in peers.items():
-                    if name in failed:
-                        continue
-                    result = run_once(name, command(local, f"{name}-{size}.bin"), local,
-                                      os.path.join(root, f"{name}-{size}.bin"))
-                    if attempt == 0 and not isinstance(result, float):
-                        # A client that cannot do it once is not timed failing five times more.
-                        failed[name] = times[name] = [f"{result} in the warm-up"]
-                    elif attempt > 0:
-                        times[name].append(result)
-            cells = []
-            for name in peers:
-                medians[(label, name)], cell = median_cell(times[name])
-                cells.append(cell)
-            z, ref, hpa = (medians[(label, n)] for n in ("zanvel-upload", "reference", "tftp-hpa"))
-            ratio = lambda a, b: f"{a / b:.2f}" if a and b else "-"
-            table.append(f"| {label} | " + " | ".join(cells) + f" | {ratio(z, ref)} | {ratio(z, hpa)} |")
-            print(table[-1], flush=True)
-        out("\n".join(table))
-        out()
-        extras(out, work, root, port)
+        # A program started before the display takes connections ends at once.
+        while subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode != 0:
+            if xvfb.poll() is not None:
+                raise RuntimeError(f"Xvfb {display} did not start")
+            time.sleep(0.1)
+        for _ in range(b.runs + 1):
+            start = time.perf_counter()
+            program = subprocess.Popen([os.path.join(prefix, "bin/zanvel-tftp")], env=env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                       text=True)
+            while time.perf_counter() - start < 20 and program.poll() is None:
+                info = subprocess.run(["xwininfo", "-name", "Zanvel TFTP "], env=env,
+                                      capture_output=True, text=True).stdout
+                if "IsViewable" in info:
+                    break
+            if program.poll() is not None:
+                raise RuntimeError("the program ended before its window showed: " +
+                                   program.stderr.read().strip()[-200:])
+            results.append(time.perf_counter() - start)
+            program.kill()
+            program.wait()
     finally:
-        server.send_signal(signal.SIGTERM)
-        server.wait()
-        shutil.rmtree(work, ignore_errors=True)
-    with open("bench/RESULTS.md", "w") as f:
-        f.write("\n".join(lines) + "\n")
+        xvfb.terminate()
+        xvfb.wait()
+    shown = statistics.median(results[1:]) * 1000
+    yield f"| main window shown after start, 1,000 entries, median | {shown:.0f} ms | <= 150 ms |"
+
+
+def free_display():
+    number = 93
+    while os.path.exists(f"/tmp/.X11-unix/X{number}") or os.path.exists(f"/tmp/.X{number}-lock"):
+        number += 1
+    return number
+
+
+MEASURES = {
+    "uploads": measure_uploads,
+    "driver-startup": measure_driver_startup,
+    "trace-window": measure_trace_window,
+    "memory": measure_memory,
+    "calls-per-block": measure_calls_per_block,
+    "waiting-cpu": measure_waiting_cpu,
+    "window-startup": measure_window_startup,
+}
 
 
 def cpu_model():
@@ -149,114 +290,53 @@ def versions():
     return ", ".join(out.split("\n")[:-1])
 
 
-def timed(command, **kw):
-    """(stdout, user+sys seconds, wall seconds, peak resident KiB) of one process."""
-    done = subprocess.run(["/usr/bin/time", "-f", "%U %S %e %M"] + command, env=ENV,
-                          capture_output=True, text=True, **kw)
-    user, system, wall, peak = done.stderr.strip().split("\n")[-1].split()
-    return done.stdout, float(user) + float(system), float(wall), int(peak)
+def main():
+    parser = argparse.ArgumentParser(
+        prog="bench/run",
+        description="Times the upload against the other TFTP clients on a loopback tftpd-hpa.")
+    parser.add_argument("runs", nargs="?", type=int, default=5,
+                        help="counted runs of each timing, after one warm-up (default 5)")
+    parser.add_argument("--only", action="append", choices=list(MEASURES), metavar="MEASURE",
+                        help="run only this measure (may be repeated): " + ", ".join(MEASURES))
+    parser.add_argument("--results", default="bench/RESULTS.md",
+                        help="where to write what is printed (default bench/RESULTS.md)")
+    args = parser.parse_args()
 
+    lines = []
 
-def extras(out, work, root, port):
-    m8 = os.path.join(work, f"{8 << 20}.bin")
-    m64 = os.path.join(work, f"{64 << 20}.bin")
-    blocks8 = (8 << 20) // 512 + 1
-    rows = ["| measure | value | target |", "|---|---|---|"]
+    def out(text=""):
+        print(text, flush=True)
+        lines.append(text)
 
-    # The driver's start-up: the whole process less the upload it reports.
-    starts, hidden, shown = [], [], []
-    for _ in range(RUNS):
-        stdout, _, wall, _ = timed([UPLOAD, "127.0.0.1", str(port), m8, "s.bin"])
-        upload = float(re.search(r"elapsed: ([0-9.]+) s", stdout).group(1))
-        starts.append(wall - upload)
-        hidden.append(upload)
-        stdout, _, _, _ = timed([UPLOAD, "127.0.0.1", str(port), m8, "t.bin", "--trace-window"])
-        shown.append(float(re.search(r"elapsed: ([0-9.]+) s", stdout).group(1)))
-    rows.append(f"| zanvel-upload start-up and exit, median | {statistics.median(starts) * 1000:.0f} ms | |")
-    rows.append(f"| 8 MiB with the trace window shown / hidden | "
-                f"{statistics.median(shown):.3f} s / {statistics.median(hidden):.3f} s = "
-                f"{statistics.median(shown) / statistics.median(hidden):.2f} | <= 2 |")
-
-    _, cpu, _, peak = timed([UPLOAD, "127.0.0.1", str(port), m64, "m.bin"])
-    rows.append(f"| peak memory, 64 MiB upload | {peak / 1024:.0f} MiB (file + {peak / 1024 - 64:.0f} MiB) | file + 40 MiB |")
-
-    for name, command in [("zanvel-upload", [UPLOAD, "127.0.0.1", str(port), m8, "c.bin"]),
-                          ("reference", [f"{BUILD}/bench/tftp-ref-put", "127.0.0.1", str(port), m8, "c.bin"]),
-                          ("tftp-hpa", ["tftp", "-m", "binary", "127.0.0.1", str(port), "-c", "put", m8, "c.bin"])]:
-        _, cpu, _, _ = timed(command)
-        counts = strace_counts(command)
-        per_block = ", ".join(f"{c / blocks8:.2f} {n}" for n, c in counts if c >= blocks8 / 2)
-        total = sum(c for _, c in counts if c >= blocks8 / 2) / blocks8
-        rows.append(f"| {name}: system calls a block (8 MiB) | {total:.1f} ({per_block}) | no more than tftp-hpa |")
-        rows.append(f"| {name}: CPU a block (8 MiB, user + system) | {cpu / blocks8 * 1e6:.1f} µs | |")
-
-    # A silent server: the upload waits 25 s for nothing.
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as silent:
-        silent.bind(("127.0.0.1", 0))
-        _, cpu, wall, _ = timed([UPLOAD, "127.0.0.1", str(silent.getsockname()[1]), m8, "x.bin"])
-    rows.append(f"| CPU while a silent server makes the upload wait | {cpu / wall * 100:.2f} % of a core over {wall:.1f} s | < 1 % |")
-
+    out("# Upload benchmark\n")
+    out(f"{datetime.date.today()}, {platform.node()}: {os.cpu_count()} cores, "
+        f"{cpu_model()}, kernel {platform.release()}; {versions()}.")
+    out(f"Loopback tftpd-hpa; {args.runs} counted runs after one warm-up, clients alternating. "
+        "Times in seconds: median (min-max). zanvel-upload: the upload's own time, from "
+        "the start of the exchange to its result; the others: the whole process.\n")
+    work = tempfile.mkdtemp(prefix="zanvel-bench-")
+    bench = Bench(args.runs, work)
     try:
-        shown = f"{startup_ms(work):.0f} ms"
-    except (RuntimeError, subprocess.CalledProcessError) as e:
-        shown = f"not measured: {e}"
-    rows.append(f"| main window shown after start, 1,000 entries, median | {shown} | <= 150 ms |")
-    out("\n".join(rows))
-
-
-def strace_counts(command):
-    log = tempfile.mktemp()
-    subprocess.run(["strace", "-f", "-c", "-o", log] + command, env=ENV, capture_output=True)
-    counts = []
-    with open(log) as f:
-        for line in f:
-            parts = line.split()
-            if len(parts) >= 5 and parts[3].isdigit() and parts[-1] != "total":
-                counts.append((parts[-1], int(parts[3])))
-    os.remove(log)
-    return counts
-
-
-def startup_ms(work):
-    """From exec to the main window mapped on an X server, with a store of 1,000 entries."""
-    prefix = os.path.join(work, "prefix")
-    subprocess.run(["cmake", "--install", BUILD, "--prefix", prefix, "--component", "Unspecified"],
-                   capture_output=True, check=True)
-    with open(os.path.join(prefix, "lib/zanvel-tftp/entrys.txt"), "w") as f:
-        for i in range(1000):
-            f.write(f"[entryno{i}]\r\nentryname=router {i}\r\naddress=10.0.{i // 256}.{i % 256}\r\n"
-                    f"port=69\r\nlocalfile=/srv/images/router-{i}.bin\r\nremotefile=router-{i}.bin\r\n")
-    display = ":93"
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    # A program started before the display takes connections ends at once.
-    for _ in range(100):
-        if os.path.exists("/tmp/.X11-unix/X" + display[1:]):
-            break
-        time.sleep(0.1)
-    time.sleep(0.5)
-    env = dict(os.environ, DISPLAY=display)
-    env.pop("QT_QPA_PLATFORM", None)
-    results = []
-    try:
-        for _ in range(RUNS + 1):
-            start = time.perf_counter()
-            program = subprocess.Popen([os.path.join(prefix, "bin/zanvel-tftp")], env=env,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            while time.perf_counter() - start < 20 and program.poll() is None:
-                info = subprocess.run(["xwininfo", "-name", "Zanvel TFTP "], env=env,
-                                      capture_output=True, text=True).stdout
-                if "IsViewable" in info:
-                    break
-            if program.poll() is not None:
-                raise RuntimeError("the program ended before its window was shown")
-            results.append(time.perf_counter() - start)
-            program.kill()
-            program.wait()
+        chosen = args.only or list(MEASURES)
+        if "uploads" in chosen:
+            for row in measure_uploads(bench):
+                out(row)
+            out()
+        others = [name for name in chosen if name != "uploads"]
+        if others:
+            out("| measure | value | target |")
+            out("|---|---|---|")
+        for name in others:
+            try:
+                for row in MEASURES[name](bench):
+                    out(row)
+            except (RuntimeError, subprocess.CalledProcessError) as e:
+                out(f"| {name} | not measured: {e} | |")
     finally:
-        xvfb.terminate()
-        xvfb.wait()
-    return statistics.median(results[1:]) * 1000
+        bench.stop()
+        shutil.rmtree(work, ignore_errors=True)
+    with open(args.results, "w") as f:
+        f.write("\n".join(lines) + "\n")
 
 
 if __name__ == "__main__":
