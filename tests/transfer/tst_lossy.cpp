@@ -28,10 +28,11 @@ private slots:
 
 namespace {
 
-// A lost acknowledgement is made good only by the server: tftpd-hpa ignores a repeated write
-// request it serves already, atftpd a repeated DATA block, and each resends its acknowledgement
-// on its own time-out, a second. Five periods of the shortened timer outlast one such resend for
-// tftpd-hpa, three for atftpd, which loses more of them.
+// A lost acknowledgement is made good by a resend: the upload's own after Timer1's period, which
+// either server acknowledges again, or the server's repeat of its last acknowledgement on its own
+// time-out (a second for tftpd-hpa, five by default for atftpd). The periods are shortened to
+// keep the runs quick; atftpd gets the longer one, which its uploads need to come through at
+// these loss rates.
 int TimerMs(RealTftpServer::Kind kind) {
     return kind == RealTftpServer::Atftpd ? 700 : 300;
 }
