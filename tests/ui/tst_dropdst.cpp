@@ -149,6 +149,13 @@ void TestDropDst::acceptDropOffRefuses() {
     QCoreApplication::sendEvent(panel, &offered);
     QVERIFY(!offered.isAccepted());
     QVERIFY(!DragAndDrop(panel, {"/a"}));
+    // Off stays off when something else lets the widget take drops.
+    panel->setAcceptDrops(true);
+    QDragEnterEvent again(QPoint(1, 1), Qt::CopyAction, files.get(), Qt::LeftButton,
+                          Qt::NoModifier);
+    QCoreApplication::sendEvent(panel, &again);
+    QVERIFY(!again.isAccepted());
+    QVERIFY(!DragAndDrop(panel, {"/a"}));
     QVERIFY(drops.isEmpty());
     dst->SetAcceptDrop(true);
     QVERIFY(panel->acceptDrops());
