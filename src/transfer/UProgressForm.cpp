@@ -1,56 +1,17 @@
 #include "transfer/UProgressForm.h"
 
-#include "entries/CodePage.h"
 #include "entries/serverEntry.h"
-#include "net/ApplicationException.h"
-#include "net/Udp.h"
-#include "transfer/RetransmitTimer.h"
-#include "transfer/debug.h"
+#include "transfer/Upload.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QProgressBar>
 #include <QTimer>
 
 TProgressForm* ProgressForm = nullptr;
 
-namespace {
-
-constexpr int MaxTimeouts = 5;
-// A repeated acknowledgement that comes within this share of the retransmission period after
-// the current packet went out is a copy the network made, not one the server sent again.
-constexpr int RepeatQuietDivisor = 10;
-// Progress is redrawn every 32 blocks (16 KiB).
-constexpr int ProgressStep = 32;
-
-// A trace line is only made when the trace window records it: an upload writes three for
-// every block.
-template <typename... Numbers> void Trace(const char* Text, Numbers... Values) {
-    if (!TraceShown()) {
-        return;
-    }
-    QString line = QString::fromLatin1(Text);
-    ((line = line.arg(Values)), ...);
-    DebugWrite(line);
-}
-
-TransferResult OpenFailureResult(const char* message) {
-    const QByteArray text(message);
-    if (text == "cannot create socket") {
-        return trSocketCreateError;
-    }
-    if (text == "host lookup failure") {
-        return trHostNotFound;
-    }
-    return trSocketError;
-}
-
-} // namespace
-
 TProgressForm::TProgressForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     CreateControls();
-    SendClock.start();
 }
 
 void TProgressForm::showEvent(QShowEvent* event) {
@@ -81,182 +42,19 @@ void TProgressForm::SendWRQTimerTimer() {
     }
     SendWRQTimer->stop();
     ProgressBar1->setValue(0);
-    BlockNo = 0;
-    RetryCount = 0;
-
-    Udp1->Port = Entry->ServerPort;
-    Udp1->Address = Entry->ServerAddress;
-    try {
-        Udp1->Open();
-    } catch (const std::exception& e) {
-        End(OpenFailureResult(e.what()));
-        return;
-    }
-
-    if (!ReadLocalFile()) {
-        Udp1->Close();
-        End(trFileOpenError);
-        return;
-    }
-    const QByteArray name = Entry->RemoteFile.toUtf8();
-    if (name.size() > Tftp::MaxNameLength) {
-        Udp1->Close();
-        DebugWrite(QStringLiteral("remote file name too long"));
-        End(trFileOpenError);
-        return;
-    }
-    DebugWrite(QStringLiteral("make WQR packet"));
-    PacketLen = Tftp::MakeWriteRequest(Packet, name);
-    SendPacket();
+    Upload1->Start(*Entry);
 }
 
-bool TProgressForm::ReadLocalFile() {
-    QFile SrcFile(Entry->LocalFile);
-    if (!SrcFile.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    DebugWrite(QStringLiteral("file opened"));
-    const qint64 size = SrcFile.size();
-    if (size <= 0) {
-        return false;
-    }
-    try {
-        FileData = QByteArray(size, Qt::Uninitialized);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    const qint64 read = SrcFile.read(FileData.data(), size);
-    if (read < 0) {
-        return false;
-    }
-    // A tail the read did not deliver goes out as zero bytes.
-    std::fill(FileData.begin() + read, FileData.end(), '\0');
-    if (read != size) {
-        Trace("size error! filesize=%1 readlen=%2", size, read);
-    }
-    return true;
-}
-
-void TProgressForm::Udp1Read(QObject*) {
-    char buffer[Tftp::PacketSize];
-    qint32 count = 0;
-    try {
-        count = Udp1->ReceiveText(buffer, sizeof buffer);
-    } catch (const std::exception&) {
-        // A notification that outlived the upload it belonged to.
-        return;
-    }
-    if (count <= 0) {
-        return;
-    }
-    const std::optional<Tftp::Reply> reply = Tftp::ParseReply(QByteArrayView(buffer, count));
-    if (!reply || (reply->Opcode != Tftp::OpAck && reply->Opcode != Tftp::OpError)) {
-        // Not the server's answer: keep waiting for it, retransmissions included.
-        DebugWrite(QStringLiteral("Unknown packet recved"));
-        return;
-    }
-    if (reply->Opcode == Tftp::OpAck) {
-        AckReceived(reply->Number);
-    } else {
-        Timer1->stop();
-        RetryCount = 0;
-        ErrorReceived(*reply);
-    }
-}
-
-void TProgressForm::AckReceived(quint16 block) {
-    Trace("  ack recved(block#%1)", block);
-    // A server answers a write request from its transfer port; everything goes there. An
-    // acknowledgement 0 from yet another port comes from a peer that has not seen the current
-    // packet, so it is never taken for a copy.
-    bool newPeer = false;
-    if (block == 0) {
-        newPeer = Udp1->PeerPort != Udp1->RemotePort();
-        Udp1->SetRemotePort(Udp1->PeerPort);
-    }
-    // Block numbers on the wire wrap from 65535 to 0, so only the low 16 bits are compared.
-    if (block == quint16(BlockNo)) {
-        Timer1->stop();
-        RetryCount = 0;
-        if (PacketLen < Tftp::PacketSize && BlockNo > 0) {
-            Udp1->Close();
-            ProgressBar1->setValue(ProgressBar1->maximum());
-            End(trCompleted);
-            return;
-        }
-        if (BlockNo % ProgressStep == 0) {
-            ProgressBar1->setValue(int(qint64(BlockNo) * Tftp::BlockSize * 100 / FileData.size()));
-        }
-        const qint64 offset = qint64(BlockNo) * Tftp::BlockSize;
-        const qint64 length = qMin<qint64>(Tftp::BlockSize, FileData.size() - offset);
-        ++BlockNo;
-        PacketLen = Tftp::MakeDataPacket(Packet, quint16(BlockNo),
-                                         QByteArrayView(FileData).sliced(offset, length));
-        Trace("make data packet block#%1", BlockNo);
-    } else {
-        Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
-        // A server sends its last acknowledgement again when it has waited in vain for the next
-        // packet, a second or more after the first: the packet was lost, so it goes out again at
-        // once, every time. A copy made on the way arrives right behind the original, which was
-        // answered already; answering copies too would let each one add a copy of every later
-        // block for the rest of the upload (the Sorcerer's Apprentice of TFTP). Such a copy
-        // changes nothing, not even the time-out under way.
-        if (!newPeer && SentMomentsAgo()) {
-            Trace("same ack again too soon, not resent");
-            return;
-        }
-        Timer1->stop();
-        RetryCount = 0;
-    }
-    Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
-    SendPacket();
-}
-
-void TProgressForm::ErrorReceived(const Tftp::Reply& reply) {
-    DebugWrite(QStringLiteral("Error Packet Recved"));
-    DebugWrite(QStringLiteral("  ErrCode %1").arg(reply.Number));
-    DebugWrite(reply.Number == 0 ? QStringLiteral("ErrMsg: ") + DecodeUtf8OrShiftJis(reply.Message)
-                                 : Tftp::ErrorCodeText(reply.Number));
-    Udp1->Close();
-    End(trBadPacket);
+void TProgressForm::Udp1Read(QObject* Sender) {
+    Upload1->Udp1Read(Sender);
 }
 
 void TProgressForm::Timer1Timer() {
-    ++RetryCount;
-    if (RetryCount >= MaxTimeouts) {
-        Timer1->stop();
-        Udp1->Close();
-        End(trTimeout);
-        return;
-    }
-    Trace("timeout! resend packet(%1times)", RetryCount);
-    SendPacket();
+    Upload1->Timer1Timer();
 }
 
 void TProgressForm::AbortBtnClick() {
     // Also when pressed before the upload began, so that no start is left pending.
     SendWRQTimer->stop();
-    Timer1->stop();
-    Udp1->Close();
-    End(trAborted);
-}
-
-void TProgressForm::SendPacket() {
-    Udp1->SendText(Packet.data(), PacketLen);
-    LastSendNs = SendClock.nsecsElapsed();
-    // A running timer keeps its period; only a stopped one starts a new one.
-    if (!Timer1->isActive()) {
-        Timer1->start();
-    }
-}
-
-bool TProgressForm::SentMomentsAgo() const {
-    const qint64 quietNs = qint64(Timer1->interval()) * 1000000 / RepeatQuietDivisor;
-    return SendClock.nsecsElapsed() - LastSendNs < quietNs;
-}
-
-void TProgressForm::End(TransferResult result) {
-    // A large image need not stay in memory until the next upload.
-    FileData = QByteArray();
-    done(result);
+    Upload1->Abort();
 }

@@ -1,24 +1,20 @@
 // How the progress dialog is put together: its bar and button, their fixed places and names, the
-// endpoint and the two timers, and which handler each of them calls.
+// upload it shows with its endpoint and timer, the start timer, and which handler each calls.
 #include "transfer/UProgressForm.h"
 
 #include "net/ApplicationException.h"
-#include "net/Udp.h"
+#include "transfer/Upload.h"
+#include "transfer/debug.h"
 
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
 
-namespace {
-
-constexpr int RetransmitMs = 5000;
-
-} // namespace
-
 void TProgressForm::CreateControls() {
-    Udp1 = new TUdp(this);
-    Timer1 = new TRetransmitTimer(this);
+    Upload1 = new TUpload(this);
+    Udp1 = Upload1->Udp1;
+    Timer1 = Upload1->Timer1;
     SendWRQTimer = new QTimer(this);
     ProgressBar1 = new QProgressBar(this);
     AbortBtn = new QPushButton(this);
@@ -27,11 +23,16 @@ void TProgressForm::CreateControls() {
     setFixedSize(240, 72);
     move(237, 373);
 
-    Udp1->OnRead = [this](QObject* Sender) {
-        Udp1Read(Sender);
+    Upload1->OnTrace = [](const QString& Line) {
+        DebugWrite(Line);
     };
-    Timer1->setInterval(RetransmitMs);
-    connect(Timer1, &TRetransmitTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    Upload1->Tracing = TraceShown;
+    Upload1->OnProgress = [this](qint64 Acked, qint64 Total) {
+        ProgressBar1->setValue(int(Acked * ProgressBar1->maximum() / Total));
+    };
+    Upload1->OnEnd = [this](TransferResult Result) {
+        done(Result);
+    };
     SendWRQTimer->setInterval(1);
     connect(SendWRQTimer, &QTimer::timeout, this, Guarded([this] { SendWRQTimerTimer(); }));
 

@@ -3,6 +3,7 @@
 #include "entries/serverEntry.h"
 #include "support/ScriptedTftpServer.h"
 #include "transfer/UProgressForm.h"
+#include "transfer/Upload.h"
 #include "transfer/debug.h"
 
 #include <QTemporaryDir>

@@ -4,6 +4,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/ModalDriver.h"
 #include "support/ScriptedTftpServer.h"
+#include "transfer/RetransmitTimer.h"
 #include "transfer/TransferResult.h"
 #include "transfer/UProgressForm.h"
 #include "ui/UAboutDialog.h"
