@@ -7,7 +7,7 @@
 #include "support/UploadFixture.h"
 #include "transfer/TransferResult.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <cstdlib>
 
 namespace {
@@ -17,14 +17,13 @@ UploadFixture* harness = nullptr;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(*argc, *argv);
+    static QCoreApplication app(*argc, *argv);
     static UploadFixture h(false);
-    h.form.Timer1->setInterval(1);
+    h.upload.Timer1->setInterval(1);
     h.setFile(QByteArray(1500, 'z'));
     harness = &h;
-    // One upload to a silent server first: fonts and other caches the first showing of the
-    // dialog fills for good are not the upload's to free.
+    // One upload to a silent server first: caches the first upload fills for good are not the
+    // later uploads' to free.
     h.server.script = [](const ScriptedTftpServer::Datagram&) {
     };
     h.run();
@@ -49,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A hang ends the upload with -1, which is none of its results.
     const int result = h.run(5000);
     const QList<int> results{trCompleted, trBadPacket, trTimeout};
-    if (!results.contains(result) || h.form.Timer1->isActive() || h.form.Udp1->IsOpen()) {
+    if (!results.contains(result) || h.upload.Timer1->isActive() || h.upload.Udp1->IsOpen()) {
         std::abort();
     }
     return 0;

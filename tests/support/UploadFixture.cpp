@@ -1,19 +1,25 @@
 #include "support/UploadFixture.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 
 UploadFixture::UploadFixture(bool traced) {
-    DebugForm = &debug;
-    debug.setVisible(traced);
     entry.ServerAddress = QStringLiteral("127.0.0.1");
     entry.ServerPort = server.port();
     entry.RemoteFile = QStringLiteral("remote.bin");
     entry.LocalFile = dir.filePath(QStringLiteral("local.bin"));
-}
-
-UploadFixture::~UploadFixture() {
-    DebugForm = nullptr;
+    if (traced) {
+        upload.OnTrace = [this](const QString& line) {
+            lines.append(line);
+            if (onTraceLine) {
+                onTraceLine(line);
+            }
+        };
+    }
+    upload.OnProgress = [this](qint64 acked, qint64) {
+        progress.append(acked);
+    };
 }
 
 void UploadFixture::setFile(const QByteArray& content) {
@@ -24,12 +30,24 @@ void UploadFixture::setFile(const QByteArray& content) {
 }
 
 int UploadFixture::run(int watchdogMs) {
-    form.Entry = &entry;
+    int result = -1;
+    QEventLoop loop;
+    upload.OnEnd = [&](TransferResult ended) {
+        result = ended;
+        loop.quit();
+    };
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &form, [this] { form.done(-1); });
+    QObject::connect(&watchdog, &QTimer::timeout, &loop, [&] {
+        upload.OnEnd = nullptr;
+        upload.Abort();
+        loop.quit();
+    });
     watchdog.start(watchdogMs);
-    return form.exec();
+    QTimer::singleShot(0, &loop, [this] { upload.Start(entry); });
+    loop.exec();
+    upload.OnEnd = nullptr;
+    return result;
 }
 
 QByteArray PatternBytes(qsizetype size) {

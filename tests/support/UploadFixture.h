@@ -2,29 +2,32 @@
 
 #include "entries/serverEntry.h"
 #include "support/ScriptedTftpServer.h"
-#include "transfer/UProgressForm.h"
 #include "transfer/Upload.h"
-#include "transfer/debug.h"
 
+#include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 
-// One progress dialog aimed at a scripted server, with the trace window shown so that every
-// trace line is kept, unless the caller has no use for them.
+// One upload aimed at a scripted server, without widgets. Every trace line is kept, unless the
+// caller has no use for them, and so is every progress report.
 struct UploadFixture {
     explicit UploadFixture(bool traced = true);
-    ~UploadFixture();
 
     void setFile(const QByteArray& content);
-    // Runs one upload as the main window does; gives up with -1 when it outlasts watchdogMs,
-    // which only guards against a hang.
+    // Runs one upload in an event loop of its own, as the progress dialog does; gives up with -1
+    // when it outlasts watchdogMs, which only guards against a hang.
     int run(int watchdogMs = 15000);
-    QStringList trace() const { return debug.Lines(); }
+    QStringList trace() const { return lines; }
 
     QTemporaryDir dir;
     ScriptedTftpServer server;
     TServerEntry entry;
-    TDebugForm debug;
-    TProgressForm form;
+    TUpload upload;
+    QStringList lines;
+    // Acknowledged bytes, as reported.
+    QList<qint64> progress;
+    // Sees each trace line as it is written.
+    std::function<void(const QString&)> onTraceLine;
 };
 
 QByteArray PatternBytes(qsizetype size);

@@ -39,7 +39,7 @@ int TimerMs(RealTftpServer::Kind kind) {
 
 void Prepare(UploadFixture& f, const LossyRelay& relay, qint64 size, const QString& remote,
              RealTftpServer::Kind kind = RealTftpServer::TftpdHpa) {
-    f.form.Timer1->setInterval(TimerMs(kind));
+    f.upload.Timer1->setInterval(TimerMs(kind));
     f.entry.ServerPort = relay.port();
     f.entry.RemoteFile = remote;
     f.setFile(PatternBytes(size));
@@ -132,7 +132,7 @@ void TestLossy::serverRepeatRecoversLostBlock() {
     };
     UploadFixture f;
     Prepare(f, relay, 49 * 512 - 100, QStringLiteral("repeat.bin"), kind);
-    f.form.Timer1->setInterval(3 * serverRetransmitMs);
+    f.upload.Timer1->setInterval(3 * serverRetransmitMs);
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(block2Sends, 3);
     // The server's own repeats brought block 2 through, before any time-out of the upload.
@@ -162,7 +162,7 @@ void TestLossy::duplicatesDoNotMultiply() {
     UploadFixture f;
     const QString remote = QStringLiteral("copies-%1.bin").arg(size);
     Prepare(f, relay, size, remote, kind);
-    f.form.Timer1->setInterval(3000);
+    f.upload.Timer1->setInterval(3000);
     QCOMPARE(f.run(), int(trCompleted));
     QVERIFY(StoredIntact(server, remote, PatternBytes(size), relay));
     const int blocks = int(size / 512 + 1);
@@ -227,5 +227,5 @@ void TestLossy::serverKilledMidwayTimesOut() {
     QVERIFY(relay.lastBlock < 400);
 }
 
-QTEST_MAIN(TestLossy)
+QTEST_GUILESS_MAIN(TestLossy)
 #include "tst_lossy.moc"

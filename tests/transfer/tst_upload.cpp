@@ -1,0 +1,444 @@
+#include "net/Udp.h"
+#include "support/LoopbackSocket.h"
+#include "support/UploadFixture.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+using Datagram = ScriptedTftpServer::Datagram;
+
+namespace {
+
+// When one packet went out, in ms from its first send: the trace line first marks that, each
+// "timeout!" line a resend; both are written right before the packet goes out.
+struct SendTimes {
+    SendTimes(UploadFixture& f, const QString& first) {
+        f.onTraceLine = [this, first](const QString& line) {
+            if (line == first) {
+                clock.start();
+            }
+            if (line == first || line.startsWith("timeout!")) {
+                atMs.append(clock.nsecsElapsed() / 1000000);
+            }
+        };
+    }
+    qint64 nowMs() const { return clock.nsecsElapsed() / 1000000; }
+
+    QElapsedTimer clock;
+    QList<qint64> atMs;
+};
+
+// Five sends in all, none early: resend k at least k periods after the first send, the end at
+// least five.
+void VerifyFiveSendsNeverEarly(const SendTimes& sends, qint64 endedAtMs, qint64 period) {
+    QCOMPARE(sends.atMs.size(), 5);
+    for (qsizetype k = 1; k < sends.atMs.size(); ++k) {
+        QVERIFY2(sends.atMs[k] >= k * period, qPrintable(QString::number(sends.atMs[k])));
+    }
+    QVERIFY2(endedAtMs >= 5 * period, qPrintable(QString::number(endedAtMs)));
+}
+
+// An upload of 49 blocks, the last one short.
+constexpr int ScriptedUploadBlocks = 49;
+constexpr qsizetype ScriptedUploadBytes = (ScriptedUploadBlocks - 1) * 512 + 100;
+
+} // namespace
+
+class TestUpload : public QObject {
+    Q_OBJECT
+
+private slots:
+    void timersAsDesigned();
+    void oneByteFileExchange();
+    void blockBoundaries_data();
+    void blockBoundaries();
+    void traceOfTwoBlockUpload();
+    void unusableLocalFile_data();
+    void unusableLocalFile();
+    void progressEvery32Blocks();
+    void dataFollowsServerTransferPort();
+    void serverRepeatsResendEveryTime();
+    void networkCopiesOfAcksSendNothing_data();
+    void networkCopiesOfAcksSendNothing();
+    void copyOfAckLeavesTimeoutAlone();
+    void ackZeroAgainAfterRepeat();
+    void ackZeroAgainMovesDestination();
+    void errorPackets_data();
+    void errorPackets();
+    void silentServerTimesOut();
+    void hostNotFoundThenGoodUpload();
+    void abortStopsEverything();
+    void strayDatagramsDoNotStallRetransmission();
+    void entriesTheRequestCannotCarry();
+};
+
+void TestUpload::timersAsDesigned() {
+    const TUpload upload;
+    QCOMPARE(upload.Timer1->interval(), 5000);
+}
+
+void TestUpload::oneByteFileExchange() {
+    UploadFixture f;
+    f.entry.RemoteFile = QStringLiteral("abc");
+    f.setFile("\x5A");
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.received.size(), 2);
+    QCOMPARE(f.server.received[0].bytes, QByteArray::fromHex("0002616263006F6374657400"));
+    QVERIFY(!f.server.received[0].toTransferPort);
+    QCOMPARE(f.server.received[1].bytes, QByteArray::fromHex("000300015A"));
+    QVERIFY(f.server.received[1].toTransferPort);
+    QCOMPARE(f.progress, (QList<qint64>{0, 1}));
+}
+
+void TestUpload::blockBoundaries_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QList<quint16>>("blocks");
+    QTest::addColumn<int>("lastLength");
+    QTest::newRow("511") << 511 << QList<quint16>{1} << 515;
+    QTest::newRow("512") << 512 << QList<quint16>{1, 2} << 4;
+    QTest::newRow("1024") << 1024 << QList<quint16>{1, 2, 3} << 4;
+    QTest::newRow("1025") << 1025 << QList<quint16>{1, 2, 3} << 5;
+}
+
+void TestUpload::blockBoundaries() {
+    QFETCH(int, size);
+    QFETCH(QList<quint16>, blocks);
+    QFETCH(int, lastLength);
+    UploadFixture f;
+    const QByteArray content = PatternBytes(size);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), blocks);
+    QCOMPARE(f.server.received.last().bytes.size(), lastLength);
+    QCOMPARE(f.server.file(), content);
+}
+
+void TestUpload::traceOfTwoBlockUpload() {
+    UploadFixture f;
+    f.setFile(PatternBytes(600));
+    QCOMPARE(f.run(), int(trCompleted));
+    const QStringList expected{
+        "file opened",
+        "make WQR packet",
+        "  ack recved(block#0)",
+        "make data packet block#1",
+        "will Send Data packet. block=1",
+        "  ack recved(block#1)",
+        "make data packet block#2",
+        "will Send Data packet. block=2",
+        "  ack recved(block#2)",
+    };
+    QCOMPARE(f.trace(), expected);
+}
+
+void TestUpload::unusableLocalFile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("trace");
+    QTest::newRow("empty file") << "local.bin" << QStringList{"file opened"};
+    QTest::newRow("missing file") << "missing.bin" << QStringList();
+    QTest::newRow("folder") << "." << QStringList();
+}
+
+void TestUpload::unusableLocalFile() {
+    QFETCH(QString, name);
+    QFETCH(QStringList, trace);
+    UploadFixture f;
+    f.setFile(QByteArray());
+    f.entry.LocalFile = f.dir.filePath(name);
+    QCOMPARE(f.run(), int(trFileOpenError));
+    QCOMPARE(f.trace(), trace);
+    f.server.drain();
+    QVERIFY(f.server.received.isEmpty());
+    QVERIFY(!f.upload.Udp1->IsOpen());
+}
+
+void TestUpload::progressEvery32Blocks() {
+    UploadFixture f;
+    f.setFile(PatternBytes(51200));
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.progress, (QList<qint64>{0, 32 * 512, 64 * 512, 96 * 512, 51200}));
+    QCOMPARE(f.server.dataBlocks().size(), 101);
+}
+
+void TestUpload::dataFollowsServerTransferPort() {
+    UploadFixture f;
+    f.upload.Timer1->setInterval(200);
+    // A lost acknowledgement: block 2 must come again, to the same port.
+    f.server.onceAtBlock(2, [](const Datagram&) {});
+    f.setFile(PatternBytes(1500));
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
+    for (const Datagram& d : f.server.received.mid(1)) {
+        QVERIFY(d.toTransferPort);
+    }
+    QVERIFY(f.trace().contains("timeout! resend packet(1times)"));
+}
+
+void TestUpload::serverRepeatsResendEveryTime() {
+    // A server that waits for the next block in vain sends its last acknowledgement again,
+    // here every 500 ms (five tries), well apart from the 200 ms in which the upload takes a
+    // repeat for a copy; DATA 2 is lost on the way twice.
+    constexpr int RepeatMs = 500;
+    UploadFixture f;
+    f.upload.Timer1->setInterval(2000);
+    int lost = 0;
+    int expected = 1;
+    QTimer repeat;
+    repeat.setTimerType(Qt::PreciseTimer);
+    int repeats = 0;
+    QObject::connect(&repeat, &QTimer::timeout, [&] {
+        if (++repeats > 5) {
+            repeat.stop();
+            return;
+        }
+        f.server.answer(ScriptedTftpServer::ack(quint16(expected - 1)));
+    });
+    f.server.script = [&](const Datagram& d) {
+        if (d.isBlock(2) && lost < 2) {
+            ++lost;
+            return;
+        }
+        if (d.opcode() == 2 || d.isBlock(quint16(expected))) {
+            f.server.acknowledgeNormally(d);
+            expected = d.opcode() == 2 ? 1 : expected + 1;
+            repeats = 0;
+            repeat.start(RepeatMs);
+        }
+    };
+    const QByteArray content = PatternBytes(ScriptedUploadBytes);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.file(), content);
+    // Each repeat made block 2 go out again at once: no time-out was needed.
+    QCOMPARE(f.server.dataBlocks().count(2), 3);
+    QCOMPARE(f.server.dataBlocks().size(), ScriptedUploadBlocks + 2);
+    QCOMPARE(f.trace().filter("timeout!"), QStringList());
+    QCOMPARE(f.trace().count("??? ack blockno=1, but I expected 2"), 2);
+}
+
+void TestUpload::networkCopiesOfAcksSendNothing_data() {
+    QTest::addColumn<QList<quint16>>("copied");
+    QTest::newRow("acks 3 and 20") << QList<quint16>{3, 20};
+    QTest::newRow("ack 0") << QList<quint16>{0};
+    QTest::newRow("every ack") << QList<quint16>();
+}
+
+void TestUpload::networkCopiesOfAcksSendNothing() {
+    QFETCH(QList<quint16>, copied);
+    UploadFixture f;
+    f.server.script = [&](const Datagram& d) {
+        f.server.acknowledgeNormally(d);
+        const quint16 block = d.opcode() == 2 ? 0 : d.number();
+        if (copied.isEmpty() || copied.contains(block)) {
+            f.server.acknowledgeNormally(d);
+        }
+    };
+    const QByteArray content = PatternBytes(ScriptedUploadBytes);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.file(), content);
+    QCOMPARE(f.server.dataBlocks().size(), ScriptedUploadBlocks);
+}
+
+void TestUpload::copyOfAckLeavesTimeoutAlone() {
+    constexpr qint64 Period = 300;
+    UploadFixture f;
+    f.upload.Timer1->setInterval(Period);
+    // Acknowledgement 0 arrives twice, then the server falls silent.
+    f.server.script = [&](const Datagram& d) {
+        if (d.opcode() == 2) {
+            f.server.answer(ScriptedTftpServer::ack(0));
+            f.server.answer(ScriptedTftpServer::ack(0));
+        }
+    };
+    SendTimes sends(f, QStringLiteral("will Send Data packet. block=1"));
+    f.setFile(PatternBytes(1000));
+    QCOMPARE(f.run(), int(trTimeout));
+    // Block 1 goes out five times in all, timed from its first send, as with a silent server.
+    VerifyFiveSendsNeverEarly(sends, sends.nowMs(), Period);
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 1, 1, 1, 1}));
+}
+
+void TestUpload::ackZeroAgainAfterRepeat() {
+    UploadFixture f;
+    f.upload.Timer1->setInterval(2000);
+    ScriptedTftpServer other;
+    int twos = 0;
+    f.server.script = [&](const Datagram& d) {
+        if (!d.isBlock(2)) {
+            f.server.acknowledgeNormally(d);
+        } else if (++twos == 1) {
+            // Block 2 "lost": the server repeats acknowledgement 1 after its own time-out.
+            f.server.answer(ScriptedTftpServer::ack(1), 500);
+        } else {
+            // The repeat was answered; now a new transfer port speaks up.
+            other.sendFromRequestPort(f.server.client(), ScriptedTftpServer::ack(0));
+        }
+    };
+    const QByteArray content = PatternBytes(2000);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2}));
+    QCOMPARE(other.dataBlocks(), (QList<quint16>{2, 3, 4}));
+    QCOMPARE(f.trace().filter("timeout!"), QStringList());
+}
+
+void TestUpload::ackZeroAgainMovesDestination() {
+    UploadFixture f;
+    ScriptedTftpServer other;
+    f.server.onceAtBlock(2, [&](const Datagram&) {
+        other.sendFromRequestPort(f.server.client(), ScriptedTftpServer::ack(0));
+    });
+    const QByteArray content = PatternBytes(2000);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2}));
+    // Block 2 goes out again at once, to the port the second acknowledgement 0 came from.
+    QCOMPARE(other.dataBlocks(), (QList<quint16>{2, 3, 4}));
+    QVERIFY(!other.received.first().toTransferPort);
+    QVERIFY(f.trace().contains("??? ack blockno=0, but I expected 2"));
+}
+
+void TestUpload::errorPackets_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<int>("atBlock"); // 0: in answer to the write request
+    QTest::addColumn<QString>("line");
+    // clang-format off
+    QTest::newRow("code 0")              << 0 << QByteArray("disk on fire")                 << 0 << "ErrMsg: disk on fire";
+    QTest::newRow("code 0, UTF-8")       << 0 << QByteArray("満杯")                          << 0 << "ErrMsg: 満杯";
+    QTest::newRow("code 0, Shift-JIS")   << 0 << QByteArray::fromHex("838B815B835E")        << 0 << "ErrMsg: ルータ";
+    QTest::newRow("code 1")              << 1 << QByteArray("no such dir")                  << 0 << "File Not Found";
+    QTest::newRow("code 3 mid-transfer") << 3 << QByteArray()                               << 2 << "Disk Full or allocation exceeded";
+    QTest::newRow("code 9")              << 9 << QByteArray("odd")                          << 0 << "???";
+    // clang-format on
+}
+
+void TestUpload::errorPackets() {
+    QFETCH(int, code);
+    QFETCH(QByteArray, message);
+    QFETCH(int, atBlock);
+    QFETCH(QString, line);
+    UploadFixture f;
+    f.upload.Timer1->setInterval(20);
+    f.server.onceAtBlock(quint16(atBlock), [&](const Datagram&) {
+        f.server.answer(ScriptedTftpServer::error(quint16(code), message));
+    });
+    f.setFile(PatternBytes(5000));
+    QCOMPARE(f.run(), int(trBadPacket));
+    const QStringList tail = f.trace().mid(f.trace().size() - 3);
+    QCOMPARE(tail,
+             (QStringList{"Error Packet Recved", QStringLiteral("  ErrCode %1").arg(code), line}));
+    // Nothing can go out any more: no timer runs and the endpoint is closed.
+    QVERIFY(!f.upload.Timer1->isActive());
+    QVERIFY(!f.upload.Udp1->IsOpen());
+    const qsizetype sent = f.server.received.size();
+    f.server.drain();
+    QCOMPARE(f.server.received.size(), sent);
+}
+
+void TestUpload::silentServerTimesOut() {
+    constexpr qint64 Period = 100;
+    UploadFixture f;
+    f.upload.Timer1->setInterval(Period);
+    f.server.script = [](const Datagram&) {
+    };
+    SendTimes sends(f, QStringLiteral("make WQR packet"));
+    f.setFile(PatternBytes(10));
+    QCOMPARE(f.run(), int(trTimeout));
+    const qint64 endedAtMs = sends.nowMs();
+
+    QCOMPARE(f.server.received.size(), 5);
+    for (const Datagram& d : f.server.received) {
+        QCOMPARE(d.bytes, f.server.received.first().bytes);
+    }
+    VerifyFiveSendsNeverEarly(sends, endedAtMs, Period);
+    QCOMPARE(f.trace(),
+             (QStringList{"file opened", "make WQR packet", "timeout! resend packet(1times)",
+                          "timeout! resend packet(2times)", "timeout! resend packet(3times)",
+                          "timeout! resend packet(4times)"}));
+    QVERIFY(!f.upload.Timer1->isActive());
+    QVERIFY(!f.upload.Udp1->IsOpen());
+}
+
+void TestUpload::hostNotFoundThenGoodUpload() {
+    UploadFixture f;
+    f.entry.ServerAddress = QStringLiteral("no.such.host.invalid");
+    f.entry.LocalFile = f.dir.filePath(QStringLiteral("missing.bin"));
+    QCOMPARE(f.run(), int(trHostNotFound));
+    QVERIFY(f.trace().isEmpty());
+
+    f.entry.ServerAddress = QStringLiteral("127.0.0.1");
+    f.entry.LocalFile = f.dir.filePath(QStringLiteral("local.bin"));
+    f.setFile(PatternBytes(700));
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.file(), PatternBytes(700));
+}
+
+void TestUpload::abortStopsEverything() {
+    UploadFixture f;
+    f.upload.Timer1->setInterval(50);
+    f.server.onceAtBlock(3, [&](const Datagram&) {
+        // The acknowledgement is on its way when the user gives up.
+        f.server.answer(ScriptedTftpServer::ack(3), 5);
+        f.upload.Abort();
+    });
+    f.setFile(PatternBytes(5000));
+    QCOMPARE(f.run(), int(trAborted));
+    f.server.drain();
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 3}));
+    QVERIFY(!f.upload.Timer1->isActive());
+    QVERIFY(!f.upload.Udp1->IsOpen());
+
+    // A notification queued before the abort reaches a closed endpoint and is dropped.
+    TMessage late{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 0), 0};
+    f.upload.Udp1->WndProc(late);
+    f.server.drain();
+    QCOMPARE(f.server.dataBlocks().size(), 3);
+}
+
+void TestUpload::strayDatagramsDoNotStallRetransmission() {
+    UploadFixture f;
+    f.upload.Timer1->setInterval(200);
+    LoopbackSocket stranger;
+    f.server.onceAtBlock(2, [&](const Datagram& d) {
+        // The acknowledgement is lost, and strangers talk instead.
+        stranger.sendTo(d.fromPort, QByteArray::fromHex("00090002"));
+        stranger.sendTo(d.fromPort, QByteArray::fromHex("0004"));
+        stranger.sendTo(d.fromPort, QByteArray());
+    });
+    const QByteArray content = PatternBytes(1500);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
+    QCOMPARE(f.trace().count("Unknown packet recved"), 2);
+    QVERIFY(f.trace().contains("timeout! resend packet(1times)"));
+    QCOMPARE(f.server.file(), content);
+}
+
+void TestUpload::entriesTheRequestCannotCarry() {
+    UploadFixture f;
+    f.setFile(PatternBytes(10));
+    f.entry.ServerPort = 70000;
+    QCOMPARE(f.run(), int(trSocketError));
+    QVERIFY(!f.upload.Udp1->IsOpen());
+
+    f.entry.ServerPort = f.server.port();
+    f.entry.RemoteFile = QString(Tftp::MaxNameLength + 1, QLatin1Char('n'));
+    QCOMPARE(f.run(), int(trFileOpenError));
+    QCOMPARE(f.trace().last(), QStringLiteral("remote file name too long"));
+    f.server.drain();
+    QVERIFY(f.server.received.isEmpty());
+
+    // Multi-byte names count in bytes: 254 two-byte characters are too long as well.
+    f.entry.RemoteFile = QString(254, QChar(0x00E9));
+    QCOMPARE(f.run(), int(trFileOpenError));
+
+    f.entry.RemoteFile = QString(Tftp::MaxNameLength, QLatin1Char('n'));
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.received.first().bytes.size(), Tftp::PacketSize);
+}
+
+QTEST_GUILESS_MAIN(TestUpload)
+#include "tst_upload.moc"
