@@ -20,3 +20,10 @@ QString TransferResultName(int result);
 
 // What the main window's status bar says of the result; any other value is an unexpected error.
 QString TransferResultText(int result);
+
+// The result in plain English, for the command line.
+QString TransferResultSummary(int result);
+
+// The command line's exit status for the result: 0 completed, 130 aborted (interrupted), 3 to 8
+// for the failures in the order above; 1 for any other value.
+int TransferResultExitStatus(int result);

@@ -1,0 +1,5 @@
+#include "send/SendProgram.h"
+
+int main(int argc, char** argv) {
+    return RunSend(argc, argv);
+}

@@ -1,0 +1,202 @@
+#include "send/SendCommand.h"
+
+#include "entries/EntryList.h"
+
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void Usage(const QString& Message) {
+    throw std::invalid_argument(Message.toStdString());
+}
+
+std::optional<qint32> PortNumber(const QString& Text) {
+    bool ok = false;
+    const int port = Text.toInt(&ok, 10);
+    if (!ok || port < 0 || port > 65535 || Text.startsWith(u'+') || Text.startsWith(u'-')) {
+        return std::nullopt;
+    }
+    return port;
+}
+
+} // namespace
+
+TSendArguments ParseSendArguments(const QStringList& Arguments) {
+    TSendArguments parsed;
+    bool operandsOnly = false;
+    for (qsizetype i = 0; i < Arguments.size(); ++i) {
+        const QString& a = Arguments[i];
+        if (operandsOnly || !a.startsWith(u'-') || a == u'-') {
+            parsed.Operands.append(a);
+        } else if (a == u"--") {
+            operandsOnly = true;
+        } else if (a == u"--list") {
+            parsed.List = true;
+        } else if (a == u"--help" || a == u"-h") {
+            parsed.Help = true;
+        } else if (a == u"--version") {
+            parsed.Version = true;
+        } else if (a == u"--trace") {
+            parsed.Trace = true;
+        } else if (a == u"--quiet" || a == u"-q") {
+            parsed.Quiet = true;
+        } else if (a == u"--retransmit" || a.startsWith(u"--retransmit=")) {
+            QString value = a.sliced(qMin(a.size(), 13));
+            if (a == u"--retransmit" && i + 1 < Arguments.size()) {
+                value = Arguments[++i];
+            }
+            bool ok = false;
+            parsed.RetransmitMs = value.toInt(&ok);
+            if (!ok || parsed.RetransmitMs < 1 || parsed.RetransmitMs > 3600000) {
+                Usage(QStringLiteral("--retransmit needs milliseconds, 1 to 3600000"));
+            }
+        } else if (a == u"--store" || a.startsWith(u"--store=")) {
+            if (a != u"--store") {
+                parsed.Store = a.sliced(8);
+            } else if (i + 1 < Arguments.size()) {
+                parsed.Store = Arguments[++i];
+            } else {
+                Usage(QStringLiteral("--store needs a file"));
+            }
+            if (parsed.Store.isEmpty()) {
+                Usage(QStringLiteral("--store needs a file"));
+            }
+        } else {
+            Usage(QStringLiteral("unknown option %1").arg(a));
+        }
+    }
+    if (parsed.Help || parsed.Version) {
+        return parsed;
+    }
+    if (parsed.List && !parsed.Operands.isEmpty()) {
+        Usage(QStringLiteral("--list takes no operands"));
+    }
+    if (!parsed.List && parsed.Operands.isEmpty()) {
+        Usage(QStringLiteral("no entry or host given"));
+    }
+    return parsed;
+}
+
+TEntryMatch FindEntry(const TEntryList& List, const QString& Name) {
+    TEntryMatch match;
+    for (int i = 0; i < List.Count(); ++i) {
+        if (List.Get(i)->EntryName == Name) {
+            match.Entry = List.Get(i);
+            return match;
+        }
+    }
+    for (int i = 0; i < List.Count(); ++i) {
+        if (List.Get(i)->EntryName.startsWith(Name, Qt::CaseInsensitive)) {
+            match.Candidates.append(List.Get(i)->EntryName);
+        }
+    }
+    if (match.Candidates.size() == 1) {
+        for (int i = 0; i < List.Count() && !match.Entry; ++i) {
+            if (List.Get(i)->EntryName == match.Candidates.constFirst()) {
+                match.Entry = List.Get(i);
+            }
+        }
+        match.Candidates.clear();
+    }
+    return match;
+}
+
+std::optional<THostPort> ParseHostPort(const QString& Text) {
+    THostPort parsed;
+    QString port;
+    if (Text.startsWith(u'[')) {
+        const qsizetype close = Text.indexOf(u']');
+        if (close < 0) {
+            return std::nullopt;
+        }
+        parsed.Host = Text.sliced(1, close - 1);
+        const QString rest = Text.sliced(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(u':')) {
+                return std::nullopt;
+            }
+            port = rest.sliced(1);
+        }
+    } else if (Text.count(u':') == 1) {
+        const qsizetype colon = Text.indexOf(u':');
+        parsed.Host = Text.first(colon);
+        port = Text.sliced(colon + 1);
+    } else {
+        // No colon, or a bare IPv6 address, whose colons are its own.
+        parsed.Host = Text;
+    }
+    if (parsed.Host.isEmpty()) {
+        return std::nullopt;
+    }
+    if (!port.isNull()) {
+        const std::optional<qint32> number = PortNumber(port);
+        if (!number) {
+            return std::nullopt;
+        }
+        parsed.Port = *number;
+    }
+    return parsed;
+}
+
+bool LooksLikeHostWithPort(const QString& Text) {
+    return Text.startsWith(u'[') || Text.count(u':') == 1;
+}
+
+QString FormatBytes(qint64 Bytes) {
+    static const char* const Units[] = {"KiB", "MiB", "GiB", "TiB"};
+    if (Bytes < 1024) {
+        return QStringLiteral("%1 B").arg(Bytes);
+    }
+    double value = double(Bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit < 3) {
+        value /= 1024;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(Units[unit]));
+}
+
+QString ProgressLine(qint64 Acked, qint64 Total, double Seconds) {
+    const int percent = Total > 0 ? int(Acked * 100 / Total) : 0;
+    QString line =
+        QStringLiteral("%1% %2 of %3").arg(percent, 3).arg(FormatBytes(Acked), FormatBytes(Total));
+    if (Seconds > 0 && Acked > 0) {
+        const double rate = Acked / Seconds;
+        const qint64 left = qint64((Total - Acked) / rate + 0.5);
+        line += QStringLiteral(", %1/s, %2:%3 left")
+                    .arg(FormatBytes(qint64(rate)))
+                    .arg(left / 60)
+                    .arg(left % 60, 2, 10, QLatin1Char('0'));
+    }
+    return line;
+}
+
+QString ResultLine(TransferResult Result, qint64 Bytes, double Seconds) {
+    if (Result == trCompleted) {
+        return QStringLiteral("completed: %1 in %2 s")
+            .arg(FormatBytes(Bytes))
+            .arg(Seconds, 0, 'f', 1);
+    }
+    return TransferResultSummary(Result);
+}
+
+QString SendUsage() {
+    return QStringLiteral(
+        "usage: zanvel-send [OPTION]... NAME [FILE]...\n"
+        "       zanvel-send [OPTION]... HOST[:PORT] LOCAL [REMOTE]\n"
+        "       zanvel-send [OPTION]... --list\n"
+        "Uploads to a TFTP server: the saved entry NAME (or the one entry whose name starts\n"
+        "with NAME), each FILE through that entry under its remote name, or LOCAL to HOST\n"
+        "(\"[ADDRESS]:PORT\" for IPv6) as REMOTE, by default LOCAL's file name.\n"
+        "  --list        the saved entries: name, address, port, local file, remote name\n"
+        "  --store FILE  read the entries from FILE instead of the program's entrys.txt\n"
+        "  --retransmit MS  wait MS milliseconds for an answer before sending again\n"
+        "                (5000; five sends in all, then the upload times out)\n"
+        "  --trace       every step of the upload on standard error\n"
+        "  --quiet       no progress and no result line\n"
+        "  --help        this text\n"
+        "  --version     the version\n"
+        "Exit status: 0 completed, 1 entries unreadable, 2 usage, 3 bad packet or refused,\n"
+        "4 local file, 5 socket not created, 6 host not found, 7 socket error, 8 timed out,\n"
+        "130 interrupted.\n");
+}

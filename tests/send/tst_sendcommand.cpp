@@ -1,0 +1,127 @@
+#include "entries/EntryList.h"
+#include "send/SendCommand.h"
+#include "support/Thrown.h"
+
+#include <QTest>
+
+class TestSendCommand : public QObject {
+    Q_OBJECT
+
+private slots:
+    void arguments_data();
+    void arguments();
+    void entryNames_data();
+    void entryNames();
+    void hostAndPort_data();
+    void hostAndPort();
+    void lines();
+};
+
+void TestSendCommand::arguments_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QStringList>("operands");
+    // clang-format off
+    QTest::newRow("name")              << QStringList{"core"}                           << ""                               << QStringList{"core"};
+    QTest::newRow("options anywhere")  << QStringList{"core", "--quiet", "a.bin"}       << ""                               << QStringList{"core", "a.bin"};
+    QTest::newRow("after --")          << QStringList{"--", "--list"}                   << ""                               << QStringList{"--list"};
+    QTest::newRow("store, two forms")  << QStringList{"--store", "s", "--store=t", "x"} << ""                               << QStringList{"x"};
+    QTest::newRow("list")              << QStringList{"--list"}                         << ""                               << QStringList{};
+    QTest::newRow("help alone")        << QStringList{"--help"}                         << ""                               << QStringList{};
+    QTest::newRow("nothing")           << QStringList{}                                 << "no entry or host given"         << QStringList{};
+    QTest::newRow("list and a name")   << QStringList{"--list", "core"}                 << "--list takes no operands"       << QStringList{};
+    QTest::newRow("unknown option")    << QStringList{"--fast", "core"}                 << "unknown option --fast"          << QStringList{};
+    QTest::newRow("store without file")<< QStringList{"core", "--store"}                << "--store needs a file"           << QStringList{};
+    QTest::newRow("retransmit 0")      << QStringList{"core", "--retransmit", "0"}      << "--retransmit needs milliseconds, 1 to 3600000" << QStringList{};
+    QTest::newRow("retransmit text")   << QStringList{"core", "--retransmit=soon"}      << "--retransmit needs milliseconds, 1 to 3600000" << QStringList{};
+    // clang-format on
+}
+
+void TestSendCommand::arguments() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    QFETCH(QStringList, operands);
+    TSendArguments parsed;
+    QCOMPARE(ThrownMessage([&] { parsed = ParseSendArguments(arguments); }), error);
+    if (error.isEmpty()) {
+        QCOMPARE(parsed.Operands, operands);
+    }
+}
+
+void TestSendCommand::entryNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("found");
+    QTest::addColumn<QStringList>("candidates");
+    // clang-format off
+    QTest::newRow("exact beats prefixes")   << "core"      << "core"        << QStringList{};
+    QTest::newRow("one prefix, any case")   << "EDGE"      << "edge switch" << QStringList{};
+    QTest::newRow("several prefixes")       << "co"        << ""            << QStringList{"core", "Core router"};
+    QTest::newRow("case alone is a prefix") << "CORE"      << ""            << QStringList{"core", "Core router"};
+    QTest::newRow("none")                   << "firewall"  << ""            << QStringList{};
+    // clang-format on
+}
+
+void TestSendCommand::entryNames() {
+    QFETCH(QString, name);
+    QFETCH(QString, found);
+    QFETCH(QStringList, candidates);
+    TEntryList list;
+    for (const char* n : {"core", "Core router", "edge switch"}) {
+        auto entry = std::make_unique<TServerEntry>();
+        entry->EntryName = QString::fromUtf8(n);
+        list.Append(std::move(entry));
+    }
+    const TEntryMatch match = FindEntry(list, name);
+    QCOMPARE(match.Entry ? match.Entry->EntryName : QString(), found);
+    QCOMPARE(match.Candidates, candidates);
+}
+
+void TestSendCommand::hostAndPort_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("host"); // empty: malformed
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("withPort");
+    // clang-format off
+    QTest::newRow("name")               << "tftp.example"        << "tftp.example" << 69    << false;
+    QTest::newRow("name and port")      << "tftp.example:6969"   << "tftp.example" << 6969  << true;
+    QTest::newRow("IPv4 and port")      << "10.0.0.1:0"          << "10.0.0.1"     << 0     << true;
+    QTest::newRow("bare IPv6")          << "2001:db8::5"         << "2001:db8::5"  << 69    << false;
+    QTest::newRow("bracketed IPv6")     << "[2001:db8::5]"       << "2001:db8::5"  << 69    << true;
+    QTest::newRow("IPv6 and port")      << "[::1]:65535"         << "::1"          << 65535 << true;
+    QTest::newRow("scoped link-local")  << "[fe80::1%eth0]:69"   << "fe80::1%eth0" << 69    << true;
+    QTest::newRow("port too large")     << "h:65536"             << ""             << 0     << true;
+    QTest::newRow("port with sign")     << "h:+69"               << ""             << 0     << true;
+    QTest::newRow("empty port")         << "h:"                  << ""             << 0     << true;
+    QTest::newRow("no host")            << ":69"                 << ""             << 0     << true;
+    QTest::newRow("unclosed bracket")   << "[::1:69"             << ""             << 0     << true;
+    QTest::newRow("text after bracket") << "[::1]69"             << ""             << 0     << true;
+    // clang-format on
+}
+
+void TestSendCommand::hostAndPort() {
+    QFETCH(QString, text);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(bool, withPort);
+    const std::optional<THostPort> parsed = ParseHostPort(text);
+    QCOMPARE(parsed.has_value(), !host.isEmpty());
+    if (parsed) {
+        QCOMPARE(parsed->Host, host);
+        QCOMPARE(parsed->Port, port);
+    }
+    QCOMPARE(LooksLikeHostWithPort(text), withPort);
+}
+
+void TestSendCommand::lines() {
+    QCOMPARE(FormatBytes(1023), QStringLiteral("1023 B"));
+    QCOMPARE(FormatBytes(1536), QStringLiteral("1.5 KiB"));
+    QCOMPARE(FormatBytes(8 << 20), QStringLiteral("8.0 MiB"));
+    QCOMPARE(ProgressLine(0, 1000, 0), QStringLiteral("  0% 0 B of 1000 B"));
+    QCOMPARE(ProgressLine(2 << 20, 8 << 20, 2.0),
+             QStringLiteral(" 25% 2.0 MiB of 8.0 MiB, 1.0 MiB/s, 0:06 left"));
+    QCOMPARE(ResultLine(trCompleted, 8 << 20, 1.24), QStringLiteral("completed: 8.0 MiB in 1.2 s"));
+    QCOMPARE(ResultLine(trTimeout, 0, 25), QStringLiteral("timed out: no answer from the server"));
+}
+
+QTEST_APPLESS_MAIN(TestSendCommand)
+#include "tst_sendcommand.moc"
