@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,19 +22,39 @@ quint16 CheckedPort(qint32 port) {
     return quint16(port);
 }
 
-// The first IPv4 address the resolver lists for a host name or dotted-decimal text, in network
-// byte order.
-bool LookUpHost(const QString& address, in_addr& result) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(address.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found) {
-        return false;
+// The address to send to: the first IPv4 address the resolver lists for the host, and only for
+// a host that has none, its first IPv6 address. An IPv6 address may stand in brackets.
+bool LookUpHost(QString address, sockaddr_storage& result, socklen_t& length) {
+    if (address.startsWith(u'[') && address.endsWith(u']')) {
+        address = address.sliced(1, address.size() - 2);
     }
-    result = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return true;
+    for (const int family : {AF_INET, AF_INET6}) {
+        addrinfo hints{};
+        hints.ai_family = family;
+        hints.ai_socktype = SOCK_DGRAM;
+        addrinfo* found = nullptr;
+        if (getaddrinfo(address.toUtf8().constData(), nullptr, &hints, &found) == 0 && found) {
+            length = found->ai_addrlen;
+            std::memcpy(&result, found->ai_addr, found->ai_addrlen);
+            freeaddrinfo(found);
+            return true;
+        }
+    }
+    return false;
+}
+
+quint16 PortOf(const sockaddr_storage& address) {
+    return ntohs(address.ss_family == AF_INET6
+                     ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                     : reinterpret_cast<const sockaddr_in&>(address).sin_port);
+}
+
+void SetPortOf(sockaddr_storage& address, quint16 port) {
+    if (address.ss_family == AF_INET6) {
+        reinterpret_cast<sockaddr_in6&>(address).sin6_port = htons(port);
+    } else {
+        reinterpret_cast<sockaddr_in&>(address).sin_port = htons(port);
+    }
 }
 
 } // namespace
@@ -54,11 +75,17 @@ void TUdp::Open() {
         throw EUdpException("cannot create socket");
     }
     try {
-        Destination = sockaddr_in{};
-        Destination.sin_family = AF_INET;
-        Destination.sin_port = htons(CheckedPort(Port));
-        if (!LookUpHost(Address, Destination.sin_addr)) {
+        const quint16 port = CheckedPort(Port);
+        if (!LookUpHost(Address, Destination, DestinationLength)) {
             throw EUdpException("host lookup failure");
+        }
+        SetPortOf(Destination, port);
+        if (Destination.ss_family == AF_INET6) {
+            ::close(SocketHandle);
+            SocketHandle = socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (SocketHandle < 0) {
+                throw EUdpException("cannot create socket");
+            }
         }
         Notifier = new QSocketNotifier(SocketHandle, QSocketNotifier::Read, this);
         if (!Notifier->isValid()) {
@@ -99,10 +126,16 @@ qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
         return -1;
     }
     if (received > 0) {
-        char text[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &FromAddress.sin_addr, text, sizeof text);
+        char text[INET6_ADDRSTRLEN] = {};
+        if (FromAddress.ss_family == AF_INET6) {
+            inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(FromAddress).sin6_addr, text,
+                      sizeof text);
+        } else {
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(FromAddress).sin_addr, text,
+                      sizeof text);
+        }
         PeerAddress = QString::fromLatin1(text);
-        PeerPort = ntohs(FromAddress.sin_port);
+        PeerPort = PortOf(FromAddress);
     }
     return qint32(received);
 }
@@ -114,20 +147,19 @@ void TUdp::SendText(const char* Buf, qint32 Len) {
     if (!IsOpen()) {
         throw EUdpException("SendText - Socket Not Connected");
     }
-    const ssize_t sent =
-        sendto(SocketHandle, Buf, size_t(Len), 0, reinterpret_cast<const sockaddr*>(&Destination),
-               sizeof Destination);
+    const ssize_t sent = sendto(SocketHandle, Buf, size_t(Len), 0,
+                                reinterpret_cast<const sockaddr*>(&Destination), DestinationLength);
     if (sent == Len && OnWrite) {
         OnWrite(this);
     }
 }
 
 void TUdp::SetRemotePort(qint32 NewPort) {
-    Destination.sin_port = htons(CheckedPort(NewPort));
+    SetPortOf(Destination, CheckedPort(NewPort));
 }
 
 qint32 TUdp::RemotePort() const {
-    return ntohs(Destination.sin_port);
+    return PortOf(Destination);
 }
 
 QString TUdp::SocketErrorText(qint32 Code) {

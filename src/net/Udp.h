@@ -36,7 +36,9 @@ public:
     explicit TUdp(QObject* Owner = nullptr);
     ~TUdp() override;
 
-    // Server host name or dotted-decimal address, and port; used by the next Open.
+    // Server host name, dotted-decimal address or IPv6 address (bare, in brackets, or with its
+    // scope: fe80::1%eth0), and port; used by the next Open. A host with an IPv4 address is
+    // reached there; one with only IPv6 addresses over IPv6.
     QString Address;
     qint32 Port = 0;
 
@@ -72,6 +74,8 @@ private:
 
     int SocketHandle = -1;
     QSocketNotifier* Notifier = nullptr;
-    sockaddr_in Destination{};
-    sockaddr_in FromAddress{};
+    // Where datagrams go: an IPv4 or IPv6 address with its port.
+    sockaddr_storage Destination{};
+    socklen_t DestinationLength = 0;
+    sockaddr_storage FromAddress{};
 };

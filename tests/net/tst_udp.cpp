@@ -58,6 +58,8 @@ class TestUdp : public QObject {
     Q_OBJECT
 
 private slots:
+    void ipv6Addresses_data();
+    void ipv6Addresses();
     void oneReadEventPerDatagram();
     void noFurtherEventUntilReceive();
     void receiveReportsLengthAndSender();
@@ -224,6 +226,41 @@ void TestUdp::failedOpenLeavesEndpointClosed() {
     QVERIFY(udp.IsOpen());
     udp.SendText("ok", 2);
     QCOMPARE(server.receive()->bytes, QByteArray("ok"));
+}
+
+void TestUdp::ipv6Addresses_data() {
+    QTest::addColumn<QString>("address");
+    QTest::newRow("bare") << "::1";
+    QTest::newRow("in brackets") << "[::1]";
+    QTest::newRow("written out") << "0:0:0:0:0:0:0:1";
+}
+
+void TestUdp::ipv6Addresses() {
+    QFETCH(QString, address);
+    LoopbackSocket server("::1");
+    LoopbackSocket transfer("::1");
+    TUdp udp;
+    udp.Address = address;
+    udp.Port = server.port();
+    udp.Open();
+    udp.SendText("request", 7);
+    const auto request = server.receive();
+    QVERIFY(request);
+    QCOMPARE(request->bytes, QByteArray("request"));
+
+    // The answer comes from another port, which the endpoint then sends to, as TFTP does.
+    transfer.sendTo(request->port, "ack", "::1");
+    char buffer[16];
+    qint32 received = -1;
+    QVERIFY(
+        QTest::qWaitFor([&] { return (received = udp.ReceiveText(buffer, sizeof buffer)) >= 0; }));
+    QCOMPARE(received, 3);
+    QCOMPARE(udp.PeerAddress, QStringLiteral("::1"));
+    QCOMPARE(udp.PeerPort, transfer.port());
+    udp.SetRemotePort(udp.PeerPort);
+    QCOMPARE(udp.RemotePort(), transfer.port());
+    udp.SendText("data", 4);
+    QCOMPARE(transfer.receive()->bytes, QByteArray("data"));
 }
 
 void TestUdp::dottedAddressResolvesToThatAddress() {

@@ -5,7 +5,8 @@
 #include <netinet/in.h>
 #include <optional>
 
-// A plain blocking UDP socket on a loopback address, the other end of an endpoint under test.
+// A plain blocking UDP socket on a loopback address (IPv6 for an address with a colon), the
+// other end of an endpoint under test.
 class LoopbackSocket {
 public:
     explicit LoopbackSocket(const char* address = "127.0.0.1", quint16 port = 0);

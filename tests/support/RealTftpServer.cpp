@@ -13,7 +13,7 @@ QString RealTftpServer::atftpdProgram() {
     return QFile::exists(unpacked) ? unpacked : QString();
 }
 
-RealTftpServer::RealTftpServer(Kind kind, bool canCreate, int retransmitMs) {
+RealTftpServer::RealTftpServer(Kind kind, bool canCreate, int retransmitMs, bool ipv6) {
     if (geteuid() != 0) {
         reason = QStringLiteral(
             "the servers must run as root here: they confine themselves with chroot");
@@ -27,7 +27,9 @@ RealTftpServer::RealTftpServer(Kind kind, bool canCreate, int retransmitMs) {
             reason = QStringLiteral("in.tftpd is not installed (Debian package tftpd-hpa)");
             return;
         }
-        QStringList arguments{QString::number(listenPort), root.path()};
+        QStringList arguments{
+            (ipv6 ? QStringLiteral("[::1]:%1") : QStringLiteral("%1")).arg(listenPort),
+            root.path()};
         if (canCreate) {
             arguments << QStringLiteral("--create");
         }
@@ -57,9 +59,10 @@ RealTftpServer::RealTftpServer(Kind kind, bool canCreate, int retransmitMs) {
         return;
     }
     // Ready once it answers a read request for a file that is not there.
-    LoopbackSocket probe;
+    const char* const address = ipv6 ? "::1" : "127.0.0.1";
+    LoopbackSocket probe(address);
     for (int attempt = 0; attempt < 50; ++attempt) {
-        probe.sendTo(listenPort, QByteArray("\0\1probe\0octet\0", 15));
+        probe.sendTo(listenPort, QByteArray("\0\1probe\0octet\0", 15), address);
         if (probe.receive(100)) {
             return;
         }

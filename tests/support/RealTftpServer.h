@@ -12,8 +12,10 @@ public:
 
     // canCreate: whether the server may create files it is sent. retransmitMs: how long it
     // waits for the next packet before it sends its last one again (atftpd in whole seconds);
-    // 0 keeps the server's default, a second for tftpd-hpa, five for atftpd.
-    explicit RealTftpServer(Kind kind, bool canCreate = true, int retransmitMs = 0);
+    // 0 keeps the server's default, a second for tftpd-hpa, five for atftpd. ipv6: on ::1
+    // instead of 127.0.0.1 (tftpd-hpa only).
+    explicit RealTftpServer(Kind kind, bool canCreate = true, int retransmitMs = 0,
+                            bool ipv6 = false);
     ~RealTftpServer();
 
     // Why the server cannot run here, or empty when it runs and answers.

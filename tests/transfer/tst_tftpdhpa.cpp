@@ -1,9 +1,11 @@
-// Uploads to a real tftpd-hpa on a loopback port, compared byte for byte with what it stored.
+// Uploads to a real tftpd-hpa on a loopback port, compared byte for byte with what it stored;
+// over IPv6 too, by the upload and by zanvel-send.
 
 #include "support/RealTftpServer.h"
 #include "support/UploadFixture.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -14,6 +16,8 @@ private slots:
     void initTestCase();
     void upload_data();
     void upload();
+    void overIpv6_data();
+    void overIpv6();
 
 private:
     std::unique_ptr<RealTftpServer> server;
@@ -56,6 +60,60 @@ void TestTftpdHpa::upload() {
     const QByteArray copy = stored.readAll();
     QCOMPARE(copy.size(), content.size());
     QVERIFY(copy == content);
+}
+
+void TestTftpdHpa::overIpv6_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("commandLine");
+    // clang-format off
+    QTest::newRow("bare")                      << "::1"             << false;
+    QTest::newRow("in brackets")               << "[::1]"           << false;
+    QTest::newRow("zanvel-send, with a port")  << "[::1]:%1"        << true;
+    QTest::newRow("zanvel-send, saved entry")  << "::1"             << true;
+    // clang-format on
+}
+
+void TestTftpdHpa::overIpv6() {
+    QFETCH(QString, address);
+    QFETCH(bool, commandLine);
+    RealTftpServer v6(RealTftpServer::TftpdHpa, true, 0, true);
+    SKIP_UNLESS_RUNNING(v6);
+    UploadFixture f;
+    f.upload.Timer1->setInterval(1000);
+    f.entry.ServerAddress = address;
+    f.entry.ServerPort = v6.port();
+    f.entry.RemoteFile = QStringLiteral("v6.bin");
+    // Past a block boundary, so that the transfer port carries DATA too.
+    const QByteArray content = PatternBytes(70000);
+    f.setFile(content);
+    if (!commandLine) {
+        QCOMPARE(f.run(), int(trCompleted));
+    } else {
+        QStringList arguments{"--quiet"};
+        if (address.contains(u'%')) {
+            arguments << address.arg(v6.port()) << f.entry.LocalFile << f.entry.RemoteFile;
+        } else {
+            const QString store = f.dir.filePath(QStringLiteral("entrys.txt"));
+            QFile file(store);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("[entryno0]\r\nentryname=v6\r\naddress=%1\r\nport=%2\r\n"
+                                      "localfile=%3\r\nremotefile=v6.bin\r\n")
+                           .arg(address)
+                           .arg(v6.port())
+                           .arg(f.entry.LocalFile)
+                           .toUtf8());
+            file.close();
+            arguments << "--store" << store << "v6";
+        }
+        QProcess send;
+        send.start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"), arguments);
+        QVERIFY(send.waitForFinished(30000));
+        QCOMPARE(send.exitCode(), 0);
+        QCOMPARE(send.readAllStandardError(), QByteArray());
+    }
+    QFile stored(v6.filePath(QStringLiteral("v6.bin")));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QVERIFY(stored.readAll() == content);
 }
 
 QTEST_GUILESS_MAIN(TestTftpdHpa)
