@@ -18,6 +18,7 @@ private slots:
     void layout();
     void desktopEntryValidates();
     void storeLivesBesideTheProgram();
+    void commandLineReadsTheSameStore();
 
 private:
     QTemporaryDir prefix;
@@ -34,10 +35,12 @@ void TestInstall::initTestCase() {
 
 void TestInstall::layout() {
     const QDir root(prefix.path());
-    const QFileInfo link(root.filePath("bin/zanvel-tftp"));
-    QVERIFY(link.isSymLink());
-    QCOMPARE(link.symLinkTarget(), root.filePath("lib/zanvel-tftp/zanvel-tftp"));
-    QVERIFY(QFileInfo(root.filePath("lib/zanvel-tftp/zanvel-tftp")).isExecutable());
+    for (const QString program : {"zanvel-tftp", "zanvel-send"}) {
+        const QFileInfo link(root.filePath("bin/" + program));
+        QVERIFY(link.isSymLink());
+        QCOMPARE(link.symLinkTarget(), root.filePath("lib/zanvel-tftp/" + program));
+        QVERIFY(QFileInfo(root.filePath("lib/zanvel-tftp/" + program)).isExecutable());
+    }
     for (const char* file :
          {"share/icons/hicolor/scalable/apps/zanvel-tftp.svg",
           "share/icons/hicolor/32x32/apps/zanvel-tftp.png", "share/doc/zanvel-tftp/README.md",
@@ -86,6 +89,26 @@ void TestInstall::storeLivesBesideTheProgram() {
     program.kill();
     program.waitForFinished();
     QVERIFY2(pipe >= 0, "the installed program did not read lib/zanvel-tftp/entrys.txt");
+}
+
+void TestInstall::commandLineReadsTheSameStore() {
+    const QString store = prefix.filePath("lib/zanvel-tftp/entrys.txt");
+    QFile::remove(store);
+    QFile file(store);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[entryno0]\r\nentryname=core\r\naddress=10.0.0.1\r\nport=69\r\n"
+               "localfile=/srv/core.bin\r\nremotefile=core.bin\r\n");
+    file.close();
+    QProcess send;
+    send.setWorkingDirectory(QDir::tempPath());
+    send.start(prefix.filePath("bin/zanvel-send"), {"--list"});
+    QVERIFY(send.waitForFinished(10000));
+    QCOMPARE(send.exitCode(), 0);
+    QCOMPARE(send.readAllStandardOutput(),
+             QByteArray("core\t10.0.0.1\t69\t/srv/core.bin\tcore.bin\n"));
+    send.start(prefix.filePath("bin/zanvel-send"), {"--version"});
+    QVERIFY(send.waitForFinished(10000));
+    QCOMPARE(send.readAllStandardOutput(), QByteArray("zanvel-send 1.02\n"));
 }
 
 QTEST_GUILESS_MAIN(TestInstall)
