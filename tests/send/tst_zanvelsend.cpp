@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <sys/resource.h>
 
 using Datagram = ScriptedTftpServer::Datagram;
 
@@ -42,6 +43,7 @@ private slots:
     void nameProblemsAndUsage_data();
     void nameProblemsAndUsage();
     void unreadableStore();
+    void socketNotCreated();
     void interruptAborts();
 
 private:
@@ -218,6 +220,26 @@ void TestZanvelSend::unreadableStore() {
                  QStringLiteral("zanvel-send: cannot read the entries in %1\n").arg(path));
         QCOMPARE(process.readAllStandardOutput(), QByteArray());
     }
+}
+
+void TestZanvelSend::socketNotCreated() {
+    // Too few file descriptors left for the upload's socket: how few depends on what the
+    // runtime opens before, so the limit is raised until the socket is what fails.
+    const QStringList arguments{"--store", store, "edge"};
+    QString failed;
+    for (int limit = 4; limit <= 64 && failed.isEmpty(); ++limit) {
+        QProcess process;
+        process.setChildProcessModifier([limit] {
+            const rlimit files{rlim_t(limit), rlim_t(limit)};
+            setrlimit(RLIMIT_NOFILE, &files);
+        });
+        process.start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"), arguments);
+        QVERIFY(process.waitForFinished(10000));
+        if (process.exitCode() == 5) {
+            failed = QString::fromUtf8(process.readAllStandardError());
+        }
+    }
+    QVERIFY(failed.endsWith(QStringLiteral("cannot create a socket\n")));
 }
 
 void TestZanvelSend::interruptAborts() {
