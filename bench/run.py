@@ -17,6 +17,7 @@ import time
 
 BUILD = os.path.abspath("build")
 UPLOAD = f"{BUILD}/bench/zanvel-upload"
+SEND = f"{BUILD}/zanvel-send"
 REFERENCE = f"{BUILD}/bench/tftp-ref-put"
 HOST = "127.0.0.1"
 TIMEOUT = 180  # seconds a single upload may take before it counts as hung
@@ -65,6 +66,7 @@ class Bench:
         port = str(self.port)
         return {
             "zanvel-upload": lambda l, r: self.upload(l, r),
+            "zanvel-send": lambda l, r: [SEND, "--quiet", f"{HOST}:{port}", l, r],
             "reference": lambda l, r: [REFERENCE, HOST, port, l, r],
             "tftp-hpa": lambda l, r: ["tftp", "-m", "binary", HOST, port, "-c", "put", l, r],
             "curl": lambda l, r: ["curl", "-s", "--tftp-no-options", "-T", l,
@@ -124,8 +126,9 @@ def median_cell(times):
 def measure_uploads(b):
     """Every client uploading every size, alternating, each copy checked byte for byte."""
     peers = b.clients()
-    yield "| file | " + " | ".join(peers) + " | zanvel / reference | zanvel / tftp-hpa |"
-    yield "|---" * (len(peers) + 3) + "|"
+    yield ("| file | " + " | ".join(peers) +
+           " | zanvel / reference | zanvel / tftp-hpa | send / tftp-hpa | send / curl |")
+    yield "|---" * (len(peers) + 5) + "|"
     ratio = lambda a, c: f"{a / c:.2f}" if a and c else "-"
     for label, size in SIZES:
         local = b.file(size)
@@ -150,7 +153,9 @@ def measure_uploads(b):
             cells.append(cell)
         yield (f"| {label} | " + " | ".join(cells) +
                f" | {ratio(medians['zanvel-upload'], medians['reference'])}"
-               f" | {ratio(medians['zanvel-upload'], medians['tftp-hpa'])} |")
+               f" | {ratio(medians['zanvel-upload'], medians['tftp-hpa'])}"
+               f" | {ratio(medians['zanvel-send'], medians['tftp-hpa'])}"
+               f" | {ratio(medians['zanvel-send'], medians['curl'])} |")
 
 
 def measure_driver_startup(b):
@@ -313,7 +318,8 @@ def main():
         f"{cpu_model()}, kernel {platform.release()}; {versions()}.")
     out(f"Loopback tftpd-hpa; {args.runs} counted runs after one warm-up, clients alternating. "
         "Times in seconds: median (min-max). zanvel-upload: the upload's own time, from "
-        "the start of the exchange to its result; the others: the whole process.\n")
+        "the start of the exchange to its result; the others, zanvel-send included: the whole "
+        "process.\n")
     work = tempfile.mkdtemp(prefix="zanvel-bench-")
     bench = Bench(args.runs, work)
     try:
