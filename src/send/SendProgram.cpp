@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
@@ -137,15 +138,18 @@ TransferResult Upload(const TServerEntry& entry, const TSendArguments& args, con
         result = ended;
         loop.quit();
     };
-    QSocketNotifier interrupt(InterruptPipe[0], QSocketNotifier::Read);
-    interrupt.setEnabled(InterruptPipe[0] >= 0);
-    QObject::connect(&interrupt, &QSocketNotifier::activated, &loop, [&] {
-        char byte;
-        while (read(InterruptPipe[0], &byte, 1) > 0) {
-        }
-        interrupted = true;
-        upload.Abort();
-    });
+    // Without the pipe, Ctrl+C ends the program the default way.
+    std::unique_ptr<QSocketNotifier> interrupt;
+    if (InterruptPipe[0] >= 0) {
+        interrupt = std::make_unique<QSocketNotifier>(InterruptPipe[0], QSocketNotifier::Read);
+        QObject::connect(interrupt.get(), &QSocketNotifier::activated, &loop, [&] {
+            char byte;
+            while (read(InterruptPipe[0], &byte, 1) > 0) {
+            }
+            interrupted = true;
+            upload.Abort();
+        });
+    }
     QTimer::singleShot(0, &loop, [&] {
         clock.start();
         upload.Start(entry);
