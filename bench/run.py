@@ -228,7 +228,9 @@ def measure_window_startup(b):
             f.write(f"[entryno{i}]\r\nentryname=router {i}\r\naddress=10.0.{i // 256}.{i % 256}\r\n"
                     f"port=69\r\nlocalfile=/srv/images/router-{i}.bin\r\nremotefile=router-{i}.bin\r\n")
     display = f":{free_display()}"
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24"],
+    # -noreset: otherwise the server resets when the probe below disconnects, and a program
+    # connecting meanwhile finds no display.
+    xvfb = subprocess.Popen(["Xvfb", display, "-noreset", "-screen", "0", "1280x1024x24"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     env = {k: v for k, v in os.environ.items() if k != "QT_QPA_PLATFORM"}
     env["DISPLAY"] = display
@@ -250,8 +252,8 @@ def measure_window_startup(b):
                 if "IsViewable" in info:
                     break
             if program.poll() is not None:
-                raise RuntimeError("the program ended before its window showed: " +
-                                   program.stderr.read().strip()[-200:])
+                reason = " ".join(program.stderr.read().split())[-200:]
+                raise RuntimeError(f"the program ended before its window showed: {reason}")
             results.append(time.perf_counter() - start)
             program.kill()
             program.wait()
