@@ -19,8 +19,12 @@ void TProgressForm::showEvent(QShowEvent* event) {
     // A window coming back from minimised gets a spontaneous show event too; only the dialog's
     // own showing starts an upload. It starts from the modal loop, whose end it decides.
     if (!event->spontaneous()) {
-        SendWRQTimer->start();
+        FormShow();
     }
+}
+
+void TProgressForm::FormShow() {
+    SendWRQTimer->start();
 }
 
 void TProgressForm::closeEvent(QCloseEvent* event) {

@@ -31,6 +31,7 @@ public:
     // The entry to upload; set before each showing, not owned.
     TServerEntry* Entry = nullptr;
 
+    void FormShow();
     void SendWRQTimerTimer();
     void Udp1Read(QObject* Sender);
     void Timer1Timer();

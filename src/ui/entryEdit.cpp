@@ -61,8 +61,12 @@ QFileDialog* TEntryEditDlg::OpenDialog1() {
 void TEntryEditDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
-        EntryName->setFocus();
+        FormShow();
     }
+}
+
+void TEntryEditDlg::FormShow() {
+    EntryName->setFocus();
 }
 
 void TEntryEditDlg::BrowseButtonClick() {

@@ -35,6 +35,7 @@ public:
     // windows, and most runs never browse.
     QFileDialog* OpenDialog1();
 
+    void FormShow();
     void BrowseButtonClick();
     void OKBtnClick();
 
