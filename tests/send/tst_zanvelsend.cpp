@@ -223,9 +223,12 @@ void TestZanvelSend::unreadableStore() {
 }
 
 void TestZanvelSend::socketNotCreated() {
+#ifdef ZANVEL_SANITIZED
+    QSKIP("the sanitizers' own checks fail when file descriptors run out");
+#endif
     // Too few file descriptors left for the upload's socket: how few depends on what the
     // runtime opens before, so the limit is raised until the socket is what fails.
-    const QStringList arguments{"--store", store, "edge"};
+    const QStringList arguments{"--store", store, "--retransmit", "100", "edge"};
     QString failed;
     for (int limit = 4; limit <= 64 && failed.isEmpty(); ++limit) {
         QProcess process;
@@ -235,7 +238,7 @@ void TestZanvelSend::socketNotCreated() {
         });
         process.start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"), arguments);
         QVERIFY(process.waitForFinished(10000));
-        if (process.exitCode() == 5) {
+        if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 5) {
             failed = QString::fromUtf8(process.readAllStandardError());
         }
     }
