@@ -1,6 +1,8 @@
 // zanvel-send as a script runs it: its exit status, standard output and standard error, against
 // the scripted server on loopback.
 
+#include "entries/EntryList.h"
+#include "entries/EntryStore.h"
 #include "support/ScriptedTftpServer.h"
 #include "support/UploadFixture.h"
 
@@ -66,17 +68,17 @@ void TestZanvelSend::init() {
 }
 
 void TestZanvelSend::writeStore(const QStringList& names, int port) {
-    QByteArray text;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        text += QStringLiteral("[entryno%1]\r\nentryname=%2\r\naddress=127.0.0.1\r\nport=%3\r\n"
-                               "localfile=%4\r\nremotefile=%2.bin\r\n")
-                    .arg(i)
-                    .arg(names[i])
-                    .arg(port)
-                    .arg(file)
-                    .toUtf8();
+    TEntryList entries;
+    for (const QString& name : names) {
+        auto entry = std::make_unique<TServerEntry>();
+        entry->EntryName = name;
+        entry->ServerAddress = QStringLiteral("127.0.0.1");
+        entry->ServerPort = port;
+        entry->LocalFile = file;
+        entry->RemoteFile = name + QStringLiteral(".bin");
+        entries.Append(std::move(entry));
     }
-    WriteFile(store, text);
+    SaveEntries(entries, store);
 }
 
 Ran TestZanvelSend::run(const QStringList& arguments,

@@ -1,6 +1,8 @@
 // Uploads to a real tftpd-hpa on a loopback port, compared byte for byte with what it stored;
 // over IPv6 too, by the upload and by zanvel-send.
 
+#include "entries/EntryList.h"
+#include "entries/EntryStore.h"
 #include "support/RealTftpServer.h"
 #include "support/UploadFixture.h"
 
@@ -94,15 +96,10 @@ void TestTftpdHpa::overIpv6() {
             arguments << address.arg(v6.port()) << f.entry.LocalFile << f.entry.RemoteFile;
         } else {
             const QString store = f.dir.filePath(QStringLiteral("entrys.txt"));
-            QFile file(store);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QStringLiteral("[entryno0]\r\nentryname=v6\r\naddress=%1\r\nport=%2\r\n"
-                                      "localfile=%3\r\nremotefile=v6.bin\r\n")
-                           .arg(address)
-                           .arg(v6.port())
-                           .arg(f.entry.LocalFile)
-                           .toUtf8());
-            file.close();
+            TEntryList entries;
+            entries.Append(std::make_unique<TServerEntry>(f.entry));
+            entries.Get(0)->EntryName = QStringLiteral("v6");
+            SaveEntries(entries, store);
             arguments << "--store" << store << "v6";
         }
         QProcess send;
