@@ -4,11 +4,21 @@
 #include <QFile>
 #include <QTimer>
 
-UploadFixture::UploadFixture(bool traced) {
+UploadTarget::UploadTarget() {
     entry.ServerAddress = QStringLiteral("127.0.0.1");
     entry.ServerPort = server.port();
     entry.RemoteFile = QStringLiteral("remote.bin");
     entry.LocalFile = dir.filePath(QStringLiteral("local.bin"));
+}
+
+void UploadTarget::setFile(const QByteArray& content) {
+    QFile file(entry.LocalFile);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(content);
+    }
+}
+
+UploadFixture::UploadFixture(bool traced) {
     if (traced) {
         upload.OnTrace = [this](const QString& line) {
             lines.append(line);
@@ -20,13 +30,6 @@ UploadFixture::UploadFixture(bool traced) {
     upload.OnProgress = [this](qint64 acked, qint64) {
         progress.append(acked);
     };
-}
-
-void UploadFixture::setFile(const QByteArray& content) {
-    QFile file(entry.LocalFile);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(content);
-    }
 }
 
 int UploadFixture::run(int watchdogMs) {

@@ -4,7 +4,6 @@
 #include "transfer/UProgressForm.h"
 #include "transfer/debug.h"
 
-#include <QFile>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,22 +16,13 @@ namespace {
 
 // The progress dialog aimed at a scripted server, the trace window shown. The upload itself is
 // tested without the dialog; these tests are of what the dialog adds.
-struct DialogFixture {
+struct DialogFixture : UploadTarget {
     DialogFixture() {
         DebugForm = &debug;
         debug.show();
-        entry.ServerAddress = QStringLiteral("127.0.0.1");
-        entry.ServerPort = server.port();
-        entry.RemoteFile = QStringLiteral("remote.bin");
-        entry.LocalFile = dir.filePath(QStringLiteral("local.bin"));
     }
     ~DialogFixture() { DebugForm = nullptr; }
 
-    void setFile(const QByteArray& content) {
-        QFile file(entry.LocalFile);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
     // Shows the dialog as the main window does; gives up with -1 after watchdogMs.
     int run(int watchdogMs = 15000) {
         form.Entry = &entry;
@@ -43,9 +33,6 @@ struct DialogFixture {
         return form.exec();
     }
 
-    QTemporaryDir dir;
-    ScriptedTftpServer server;
-    TServerEntry entry;
     TDebugForm debug;
     TProgressForm form;
 };
