@@ -7,8 +7,12 @@
 #include "entries/IntConv.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <unistd.h>
 
 namespace {
 
@@ -38,8 +42,33 @@ TStoreContent StoreContent(const QString& Path) {
 
 } // namespace
 
-QString EntryStorePath() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/entrys.txt");
+TStoreLocation::TStoreLocation(QString Path, QString Shipped)
+    : Path(std::move(Path))
+    , Shipped(std::move(Shipped)) {}
+
+QString TStoreLocation::ReadPath() const {
+    return ReadsWhatItSaves() ? Path : Shipped;
+}
+
+bool TStoreLocation::ReadsWhatItSaves() const {
+    return Shipped.isEmpty() || QFileInfo::exists(Path);
+}
+
+TStoreLocation StoreLocation(const QString& ProgramDir, bool ProgramDirWritable,
+                             const QString& ConfigHome) {
+    const QString beside = ProgramDir + QStringLiteral("/entrys.txt");
+    if (ProgramDirWritable) {
+        return TStoreLocation(beside);
+    }
+    return TStoreLocation(ConfigHome + QStringLiteral("/zanvel-tftp/entrys.txt"), beside);
+}
+
+TStoreLocation EntryStoreLocation() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    // access(2) answers for the user who runs the program, and for a read-only file system.
+    const bool writable = ::access(QFile::encodeName(programDir).constData(), W_OK) == 0;
+    return StoreLocation(programDir, writable,
+                         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
 }
 
 TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
@@ -75,11 +104,39 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
     return bytes.isEmpty() ? TStoreContent::Nothing : TStoreContent::Foreign;
 }
 
-void SaveEntries(const TEntryList& List, const QString& Path) {
+namespace {
+
+void Write(const QString& Path, const QByteArray& Bytes) {
+    // QSaveFile writes a temporary file in the same folder, flushes it to disk and renames it.
+    // Its buffered writes let a short write (a full disk) pass unnoticed, so write unbuffered and
+    // count the bytes the system took.
+    QSaveFile file(Path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        CannotWrite(Path);
+    }
+    if (file.write(Bytes) != Bytes.size()) {
+        file.cancelWriting();
+    }
+    if (!file.commit()) {
+        CannotWrite(Path);
+    }
+}
+
+void Save(const TEntryList& List, const QString& Path, bool KeepEmptyStore) {
     if (List.Count() == 0) {
+        if (!QFile::exists(Path)) {
+            if (KeepEmptyStore) {
+                Write(Path, QByteArray());
+            }
+            return;
+        }
         // A store that cannot be removed is not worth a word: it keeps the last saved list.
-        if (QFile::exists(Path) && StoreContent(Path) != TStoreContent::Foreign) {
-            QFile::remove(Path);
+        if (StoreContent(Path) != TStoreContent::Foreign) {
+            if (KeepEmptyStore) {
+                Write(Path, QByteArray());
+            } else {
+                QFile::remove(Path);
+            }
         }
         return;
     }
@@ -93,18 +150,20 @@ void SaveEntries(const TEntryList& List, const QString& Path) {
         ini.SetValue(section, LocalFileKey, entry->LocalFile);
         ini.SetValue(section, RemoteFileKey, entry->RemoteFile);
     }
-    // QSaveFile writes a temporary file in the same folder, flushes it to disk and renames it.
-    // Its buffered writes let a short write (a full disk) pass unnoticed, so write unbuffered and
-    // count the bytes the system took.
-    const QByteArray bytes = ini.Text().toUtf8();
-    QSaveFile file(Path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        CannotWrite(Path);
+    Write(Path, ini.Text().toUtf8());
+}
+
+} // namespace
+
+void SaveEntries(const TEntryList& List, const QString& Path) {
+    Save(List, Path, false);
+}
+
+void SaveEntries(const TEntryList& List, const TStoreLocation& Store) {
+    const bool shipped = !Store.Shipped.isEmpty() && QFileInfo::exists(Store.Shipped);
+    // The user's folder under the configuration home may not be there yet.
+    if (List.Count() > 0 || shipped) {
+        QDir().mkpath(QFileInfo(Store.Path).path());
     }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-    }
-    if (!file.commit()) {
-        CannotWrite(Path);
-    }
+    Save(List, Store.Path, shipped);
 }

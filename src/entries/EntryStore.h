@@ -7,8 +7,29 @@ class TEntryList;
 // The entry store, entrys.txt: one INI section per entry, entryno0, entryno1, ... in list order,
 // each with the keys entryname, address, port, localfile and remotefile.
 
-// entrys.txt beside the program's executable.
-QString EntryStorePath();
+// Where the list is kept. A program that may write its own folder (a build, an install in the
+// user's home) keeps entrys.txt beside its executable. Installed for everyone, it keeps each
+// user's list in $XDG_CONFIG_HOME/zanvel-tftp/entrys.txt, and an entrys.txt beside the executable
+// becomes the list a user starts with until they have their own.
+struct TStoreLocation {
+    TStoreLocation(QString Path, QString Shipped = QString());
+
+    // The file the list is saved to.
+    QString Path;
+    // The list a user starts from while Path does not exist yet; empty when Path is beside the
+    // executable itself.
+    QString Shipped;
+
+    // The file the list is read from.
+    QString ReadPath() const;
+    // Whether a list read from ReadPath() is saved over that same file.
+    bool ReadsWhatItSaves() const;
+};
+
+TStoreLocation StoreLocation(const QString& ProgramDir, bool ProgramDirWritable,
+                             const QString& ConfigHome);
+// The running program's store, by the rule above.
+TStoreLocation EntryStoreLocation();
 
 // What a store file turned out to hold.
 enum class TStoreContent {
@@ -27,3 +48,7 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path);
 // held entries, silently keeping one that cannot be removed, and leaves a foreign or unreadable
 // file as it is.
 void SaveEntries(const TEntryList& List, const QString& Path);
+// Saves to Store.Path, creating its folder. Where entries are shipped beside the executable, an
+// emptied list is kept as an empty store instead: removing it would bring the shipped entries
+// back at the next start.
+void SaveEntries(const TEntryList& List, const TStoreLocation& Store);

@@ -188,7 +188,7 @@ int RunSend(int argc, char** argv) {
         return 0;
     }
 
-    const QString store = args.Store.isEmpty() ? EntryStorePath() : args.Store;
+    const QString store = args.Store.isEmpty() ? EntryStoreLocation().ReadPath() : args.Store;
     TEntryList entries;
     try {
         // A store named on the command line must be there; the program's own may not be yet.

@@ -30,11 +30,11 @@ QString DisplayFileName(const QString& Path) {
     return Path.sliced(last + 1);
 }
 
-TForm1::TForm1(const QString& StorePath, QWidget* parent)
+TForm1::TForm1(const TStoreLocation& Store, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint)
-    , StorePath(StorePath) {
+    , Store(Store) {
     CreateControls();
     FormCreate();
 }
@@ -43,15 +43,16 @@ void TForm1::FormCreate() {
     try {
         const int before = EntryList.Count();
         EntryListBox->setUpdatesEnabled(false);
-        LoadEntries(EntryList, StorePath);
+        LoadEntries(EntryList, Store.ReadPath());
         for (int i = before; i < EntryList.Count(); ++i) {
             AppendLine(EntryList.Get(i)->EntryName);
         }
         EntryListBox->setUpdatesEnabled(true);
     } catch (const EEntryStoreError&) {
         // The program runs with an empty list, and the file is left for the user to look at.
+        // Entries shipped beside the program are not the user's: saving cannot harm them.
         EntryListBox->setUpdatesEnabled(true);
-        StoreUnreadable = true;
+        StoreUnreadable = Store.ReadsWhatItSaves();
         HandleException();
     }
     if (EntryListBox->count() > 0) {
@@ -66,7 +67,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (StoreUnreadable) {
         const TCloseChoice choice = EntryList.Count() == 0
                                         ? TCloseChoice::Discard
-                                        : AskOverwriteUnreadableStore(this, StorePath);
+                                        : AskOverwriteUnreadableStore(this, Store.Path);
         if (choice != TCloseChoice::Save) {
             event->setAccepted(choice == TCloseChoice::Discard);
             return;
@@ -74,11 +75,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
         // The list is to take the place of a file the user could not read, and perhaps not
         // write either: make it theirs to read and write, so that it can be replaced and read
         // at the next start.
-        QFile::setPermissions(StorePath, QFile::permissions(StorePath) | QFileDevice::ReadOwner |
-                                             QFileDevice::WriteOwner);
+        QFile::setPermissions(Store.Path, QFile::permissions(Store.Path) | QFileDevice::ReadOwner |
+                                              QFileDevice::WriteOwner);
     }
     try {
-        SaveEntries(EntryList, StorePath);
+        SaveEntries(EntryList, Store);
     } catch (const EEntryStoreError& e) {
         // The window stays open, so that the next close tries again, unless the user gives up
         // on a store that cannot be written at all.

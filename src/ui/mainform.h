@@ -20,7 +20,7 @@ class TForm1 : public QWidget {
     Q_OBJECT
 
 public:
-    explicit TForm1(const QString& StorePath = EntryStorePath(), QWidget* parent = nullptr);
+    explicit TForm1(const TStoreLocation& Store = EntryStoreLocation(), QWidget* parent = nullptr);
 
     QWidget* ToolBar1;
     QToolButton* SendBtn;
@@ -86,7 +86,7 @@ private:
     void BuildActions();
     void AppendLine(const QString& Text);
 
-    const QString StorePath;
+    const TStoreLocation Store;
     // The store could not be read at start; what is on disk then stays as it is.
     bool StoreUnreadable = false;
     // Selection changes the window makes itself are not the user's clicks.

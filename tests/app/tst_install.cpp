@@ -19,10 +19,44 @@ private slots:
     void desktopEntryValidates();
     void storeLivesBesideTheProgram();
     void commandLineReadsTheSameStore();
+    void installedForEveryone_data();
+    void installedForEveryone();
+    void cleanupTestCase();
 
 private:
     QTemporaryDir prefix;
 };
+
+namespace {
+
+constexpr int Nobody = 65534;
+
+QByteArray StoreOf(const char* name) {
+    return QByteArray("[entryno0]\r\nentryname=") + name +
+           "\r\naddress=10.0.0.1\r\nport=69\r\nlocalfile=/srv/core.bin\r\nremotefile=core.bin\r\n";
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Starts an installed program as a user who may not write the program's folder: root's own
+// install, run by nobody; or, for a tester who is not root, the folder made read-only.
+void StartAsUser(QProcess& process, const QString& program, const QStringList& arguments) {
+    process.setWorkingDirectory(QDir::tempPath());
+    if (geteuid() == 0) {
+        process.start(QStringLiteral("setpriv"), QStringList{"--reuid=65534", "--regid=65534",
+                                                             "--clear-groups", "--", program} +
+                                                     arguments);
+    } else {
+        process.start(program, arguments);
+    }
+}
+
+} // namespace
 
 void TestInstall::initTestCase() {
     QProcess install;
@@ -109,6 +143,81 @@ void TestInstall::commandLineReadsTheSameStore() {
     send.start(prefix.filePath("bin/zanvel-send"), {"--version"});
     QVERIFY(send.waitForFinished(10000));
     QCOMPARE(send.readAllStandardOutput(), QByteArray("zanvel-send 1.02\n"));
+}
+
+void TestInstall::installedForEveryone_data() {
+    QTest::addColumn<bool>("configHomeSet");
+    QTest::addColumn<bool>("usersOwn");
+    QTest::addColumn<QByteArray>("listed");
+    QTest::newRow("XDG_CONFIG_HOME") << true << true << QByteArray("mine");
+    QTest::newRow("~/.config") << false << true << QByteArray("mine");
+    QTest::newRow("none of the user's yet: the shipped one")
+        << true << false << QByteArray("shipped");
+}
+
+void TestInstall::installedForEveryone() {
+    QFETCH(bool, configHomeSet);
+    QFETCH(bool, usersOwn);
+    QFETCH(QByteArray, listed);
+    const QString programDir = prefix.filePath("lib/zanvel-tftp");
+    WriteAll(programDir + "/entrys.txt", StoreOf("shipped"));
+    QVERIFY(QFile::setPermissions(prefix.path(),
+                                  QFile::permissions(prefix.path()) | QFileDevice::ExeOther));
+    QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0555) == 0);
+    QTemporaryDir home;
+    QVERIFY(::chown(QFile::encodeName(home.path()).constData(), Nobody, Nobody) == 0 ||
+            geteuid() != 0);
+    const QString configHome = home.filePath(configHomeSet ? "config" : ".config");
+    const QString usersStore = configHome + "/zanvel-tftp/entrys.txt";
+    if (usersOwn) {
+        WriteAll(usersStore, StoreOf("mine"));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    environment.remove("XDG_CONFIG_HOME");
+    if (configHomeSet) {
+        environment.insert("XDG_CONFIG_HOME", configHome);
+    }
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+
+    QProcess send;
+    send.setProcessEnvironment(environment);
+    StartAsUser(send, prefix.filePath("bin/zanvel-send"), {"--list"});
+    QVERIFY(send.waitForFinished(10000));
+    QVERIFY2(send.exitCode() == 0, send.readAllStandardError().constData());
+    QCOMPARE(send.readAllStandardOutput(), listed + "\t10.0.0.1\t69\t/srv/core.bin\tcore.bin\n");
+
+    // The window reads the same file: a pipe in its place shows the open.
+    const QString read = usersOwn ? usersStore : programDir + "/entrys.txt";
+    QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0755) == 0);
+    QFile::remove(read);
+    QVERIFY(mkfifo(QFile::encodeName(read).constData(), 0666) == 0);
+    QVERIFY(::chmod(QFile::encodeName(read).constData(), 0666) == 0);
+    QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0555) == 0);
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    StartAsUser(program, prefix.filePath("bin/zanvel-tftp"), {});
+    QVERIFY(program.waitForStarted());
+    int pipe = -1;
+    for (int attempt = 0; attempt < 200 && pipe < 0; ++attempt) {
+        pipe = ::open(QFile::encodeName(read).constData(), O_WRONLY | O_NONBLOCK);
+        if (pipe < 0) {
+            QTest::qWait(50);
+        }
+    }
+    if (pipe >= 0) {
+        ::close(pipe);
+    }
+    program.kill();
+    program.waitForFinished();
+    QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0755) == 0);
+    QFile::remove(programDir + "/entrys.txt");
+    QVERIFY2(pipe >= 0, qPrintable("the program did not read " + read));
+}
+
+void TestInstall::cleanupTestCase() {
+    // A tester who is not root could not remove the install otherwise.
+    ::chmod(QFile::encodeName(prefix.filePath("lib/zanvel-tftp")).constData(), 0755);
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

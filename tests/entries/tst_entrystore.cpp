@@ -1,14 +1,18 @@
 #include "entries/EEntryStoreError.h"
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
+#include "support/FileAccess.h"
 #include "support/FileSizeLimit.h"
 #include "support/Thrown.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -84,6 +88,11 @@ private slots:
     void foreignStoreSurvivesEmptyList();
     void unreadableStoreRaises();
     void failedSaveKeepsOldStore();
+    void locationByWhoRuns_data();
+    void locationByWhoRuns();
+    void usersStoreStartsFromTheShippedOne();
+    void emptiedListKeepsShippedEntriesAway_data();
+    void emptiedListKeepsShippedEntriesAway();
 
 private:
     QTemporaryDir dir;
@@ -328,6 +337,94 @@ void TestEntryStore::failedSaveKeepsOldStore() {
     QCOMPARE(message, path + QStringLiteral(" に書き込めません"));
     QCOMPARE(ReadAll(path), TwoEntries);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"entrys.txt"});
+}
+
+void TestEntryStore::locationByWhoRuns_data() {
+    QTest::addColumn<bool>("ordinaryUser");
+    QTest::addColumn<QByteArray>("configHome");
+    QTest::addColumn<QString>("expected");
+    const QString ownStore = QStringLiteral("/zanvel-tftp/entrys.txt");
+    // This test's folder is writable by whoever built it, and by nobody else.
+    QTest::newRow("program folder writable") << false << QByteArray("/cfg") << QString();
+    QTest::newRow("not writable, XDG_CONFIG_HOME")
+        << true << QByteArray("/cfg") << QString("/cfg" + ownStore);
+    QTest::newRow("not writable, home")
+        << true << QByteArray() << QString("/home/u/.config" + ownStore);
+}
+
+void TestEntryStore::locationByWhoRuns() {
+    QFETCH(bool, ordinaryUser);
+    QFETCH(QByteArray, configHome);
+    QFETCH(QString, expected);
+    if (ordinaryUser && geteuid() != 0) {
+        QSKIP("only root can run this as another user");
+    }
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/entrys.txt");
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", "/home/u");
+    qputenv("XDG_CONFIG_HOME", configHome);
+    std::optional<TStoreLocation> location;
+    const auto where = [&] {
+        location = EntryStoreLocation();
+    };
+    ordinaryUser ? AsOrdinaryUser(where) : where();
+    qputenv("HOME", home);
+    qputenv("XDG_CONFIG_HOME", config);
+
+    QCOMPARE(location->Path, expected.isEmpty() ? beside : expected);
+    QCOMPARE(location->Shipped, expected.isEmpty() ? QString() : beside);
+}
+
+void TestEntryStore::usersStoreStartsFromTheShippedOne() {
+    WriteAll(path, TwoEntries);
+    const TStoreLocation store = StoreLocation(dir.path(), false, dir.filePath("config"));
+    QCOMPARE(store.ReadPath(), path);
+    TEntryList list;
+    LoadEntries(list, store.ReadPath());
+    list.Delete(0);
+    SaveEntries(list, store);
+
+    QCOMPARE(store.Path, dir.filePath("config/zanvel-tftp/entrys.txt"));
+    QCOMPARE(store.ReadPath(), store.Path);
+    TEntryList saved;
+    LoadEntries(saved, store.ReadPath());
+    QCOMPARE(AllFields(saved), AllFields(list));
+    QCOMPARE(ReadAll(path), TwoEntries);
+    QVERIFY(QDir(dir.filePath("config")).removeRecursively());
+}
+
+void TestEntryStore::emptiedListKeepsShippedEntriesAway_data() {
+    QTest::addColumn<bool>("shipped");
+    QTest::addColumn<QByteArray>("before"); // the user's store; null for none
+    QTest::addColumn<QByteArray>("after");  // null for none
+    const QByteArray notes("router passwords: see the wiki\n");
+    QTest::newRow("shipped, no store of the user's") << true << QByteArray() << QByteArray("");
+    QTest::newRow("shipped, user's entries") << true << TwoEntries << QByteArray("");
+    QTest::newRow("shipped, user's notes") << true << notes << notes;
+    QTest::newRow("nothing shipped, user's entries") << false << TwoEntries << QByteArray();
+}
+
+void TestEntryStore::emptiedListKeepsShippedEntriesAway() {
+    QFETCH(bool, shipped);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    if (shipped) {
+        WriteAll(path, TwoEntries);
+    }
+    const TStoreLocation store = StoreLocation(dir.path(), false, dir.filePath("config"));
+    if (!before.isNull()) {
+        QVERIFY(QDir().mkpath(dir.filePath("config/zanvel-tftp")));
+        WriteAll(store.Path, before);
+    }
+    SaveEntries(TEntryList(), store);
+
+    QCOMPARE(QFile::exists(store.Path), !after.isNull());
+    QCOMPARE(ReadAll(store.Path), after);
+    TEntryList next;
+    LoadEntries(next, store.ReadPath());
+    QCOMPARE(next.Count(), 0);
+    QVERIFY(QDir(dir.filePath("config")).removeRecursively());
 }
 
 QTEST_GUILESS_MAIN(TestEntryStore)

@@ -90,6 +90,8 @@ private slots:
     void closeWithUnreadableStore_data();
     void closeWithUnreadableStore();
     void undeletableStoreDoesNotHoldTheWindow();
+    void shippedEntriesStartTheUsersList_data();
+    void shippedEntriesStartTheUsersList();
     void brokenListIsAsserted();
     void droppedFilesUploadInTurn_data();
     void droppedFilesUploadInTurn();
@@ -602,6 +604,50 @@ void TestMainForm::undeletableStoreDoesNotHoldTheWindow() {
     QVERIFY(!*asked);
     QVERIFY(recorder->shown.isEmpty());
     QCOMPARE(ReadAll(path), Store({"a"}));
+}
+
+void TestMainForm::shippedEntriesStartTheUsersList_data() {
+    QTest::addColumn<bool>("readable");
+    QTest::newRow("shipped entries") << true;
+    // Not the user's file: nothing of theirs is overwritten, so closing asks nothing.
+    QTest::newRow("shipped store unreadable") << false;
+}
+
+void TestMainForm::shippedEntriesStartTheUsersList() {
+    QFETCH(bool, readable);
+    if (readable) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Store({"a", "b", "c"}));
+    } else {
+        QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("entrys.txt")));
+    }
+    const TStoreLocation store = StoreLocation(dir->path(), false, dir->filePath("config"));
+    form = std::make_unique<TForm1>(store);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QCOMPARE(lines(), readable ? QStringList({"a", "b", "c"}) : QStringList());
+    QCOMPARE(recorder->shown.size(), readable ? 0 : 1);
+    if (readable) {
+        form->SetItemIndex(1);
+        form->DeleteAction->trigger();
+    } else {
+        AddEntryX(*form);
+    }
+    const auto asked = CloseStrayBox(0);
+    QVERIFY(form->close());
+    QVERIFY(!*asked);
+    if (readable) {
+        QCOMPARE(ReadAll(store.Path), Store({"a", "c"}));
+        QCOMPARE(ReadAll(path), Store({"a", "b", "c"}));
+    }
+
+    // The next start reads the user's own list.
+    form.reset();
+    EntryList = TEntryList();
+    form = std::make_unique<TForm1>(store);
+    QCOMPARE(lines(), readable ? QStringList({"a", "c"}) : QStringList({"x"}));
 }
 
 void TestMainForm::brokenListIsAsserted() {
