@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr char Version[] = "1.02";
 // The progress line is redrawn at most this often.
 constexpr qint64 RedrawMs = 100;
 
@@ -184,7 +183,7 @@ int RunSend(int argc, char** argv) {
         return 0;
     }
     if (args.Version) {
-        Print(stdout, QStringLiteral("zanvel-send %1\n").arg(QLatin1String(Version)));
+        Print(stdout, QStringLiteral("zanvel-send %1\n").arg(QLatin1String(ZANVEL_VERSION)));
         return 0;
     }
 

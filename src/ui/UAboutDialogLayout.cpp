@@ -15,7 +15,7 @@
 void TAboutDlg::CreateControls() {
     Image1 = new QLabel(this);
     Label1 = new QLabel(QStringLiteral("Zanvel TFTP "), this);
-    Label2 = new QLabel(QStringLiteral("version 1.02"), this);
+    Label2 = new QLabel(QStringLiteral("version " ZANVEL_VERSION), this);
     HomePageLbl = new TURLLabel(this);
     BitBtn1 = new QPushButton(QStringLiteral("作者のページ"), this);
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
