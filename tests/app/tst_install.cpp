@@ -78,7 +78,8 @@ void TestInstall::layout() {
     for (const char* file :
          {"share/icons/hicolor/scalable/apps/zanvel-tftp.svg",
           "share/icons/hicolor/32x32/apps/zanvel-tftp.png", "share/doc/zanvel-tftp/README.md",
-          "share/doc/zanvel-tftp/docs/main-window.png"}) {
+          "share/doc/zanvel-tftp/docs/main-window.png", "share/man/man1/zanvel-tftp.1",
+          "share/man/man1/zanvel-send.1", "share/metainfo/org.zanvel.tftp.metainfo.xml"}) {
         QVERIFY2(QFileInfo(root.filePath(file)).size() > 0, file);
     }
 }
