@@ -12,4 +12,7 @@ public:
     qint32 ServerPort;
     QString LocalFile;
     QString RemoteFile;
+    // Options the upload asks the server for (blksize, windowsize); 0 asks nothing.
+    qint32 BlkSize = 0;
+    qint32 WindowSize = 0;
 };

@@ -21,16 +21,29 @@ quint16 GetWord(const char* at) {
     return quint16(quint8(at[0]) << 8 | quint8(at[1]));
 }
 
+int PutString(char* at, QByteArrayView text) {
+    PutBytes(at, text);
+    at[text.size()] = '\0';
+    return int(text.size()) + 1;
+}
+
 } // namespace
 
-int MakeWriteRequest(PacketBuffer& packet, QByteArrayView name) {
-    static constexpr char Mode[] = "octet";
-    const auto length = int(name.size());
+int MakeWriteRequest(PacketBuffer& packet, QByteArrayView name, const QList<Option>& options) {
     PutWord(packet.data(), OpWriteRequest);
-    PutBytes(packet.data() + 2, name);
-    packet[2 + length] = '\0';
-    std::memcpy(packet.data() + 3 + length, Mode, sizeof Mode);
-    return length + 9;
+    int length = 2 + PutString(packet.data() + 2, name);
+    length += PutString(packet.data() + length, "octet");
+    for (const Option& option : options) {
+        length += PutString(packet.data() + length, option.first);
+        length += PutString(packet.data() + length, option.second);
+    }
+    return length;
+}
+
+int MakeErrorPacket(PacketBuffer& packet, quint16 code, QByteArrayView message) {
+    PutWord(packet.data(), OpError);
+    PutWord(packet.data() + 2, code);
+    return 4 + PutString(packet.data() + 4, message);
 }
 
 int MakeDataPacket(PacketBuffer& packet, quint16 block, QByteArrayView data) {
@@ -55,6 +68,33 @@ std::optional<Reply> ParseReply(QByteArrayView datagram) {
         reply.Message = (end < 0 ? text : text.first(end)).toByteArray();
     }
     return reply;
+}
+
+std::optional<QList<Option>> ParseOptionAck(QByteArrayView datagram) {
+    if (datagram.size() < 2 || GetWord(datagram.data()) != OpOptionAck) {
+        return std::nullopt;
+    }
+    QList<QByteArray> strings;
+    QByteArrayView rest = datagram.sliced(2);
+    while (!rest.isEmpty()) {
+        const qsizetype end = rest.indexOf('\0');
+        if (end < 0) {
+            return std::nullopt;
+        }
+        strings.append(rest.first(end).toByteArray());
+        rest = rest.sliced(end + 1);
+    }
+    if (strings.isEmpty() || strings.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    QList<Option> options;
+    for (qsizetype i = 0; i < strings.size(); i += 2) {
+        if (strings[i].isEmpty()) {
+            return std::nullopt;
+        }
+        options.append({strings[i], strings[i + 1]});
+    }
+    return options;
 }
 
 QString ErrorCodeText(quint16 code) {

@@ -5,6 +5,8 @@
 #include "net/Udp.h"
 
 #include <QFile>
+#include <QStringList>
+#include <limits>
 
 namespace {
 
@@ -57,7 +59,10 @@ template <typename... Numbers> void TUpload::Trace(const char* Text, Numbers... 
 
 void TUpload::Start(const TServerEntry& Entry) {
     BlockNo = 0;
+    AckedNo = -1;
     RetryCount = 0;
+    BlockSize = Tftp::BlockSize;
+    WindowSize = 1;
 
     Udp1->Port = Entry.ServerPort;
     Udp1->Address = Entry.ServerAddress;
@@ -73,15 +78,34 @@ void TUpload::Start(const TServerEntry& Entry) {
         End(trFileOpenError);
         return;
     }
-    const QByteArray name = Entry.RemoteFile.toUtf8();
-    if (name.size() > Tftp::MaxNameLength) {
+    RemoteName = Entry.RemoteFile.toUtf8();
+    if (RemoteName.size() > Tftp::MaxNameLength) {
         Udp1->Close();
         Trace("remote file name too long");
         End(trFileOpenError);
         return;
     }
+    Tftp::OptionRequest options;
+    options.BlockSize = Entry.BlkSize;
+    options.WindowSize = Entry.WindowSize;
+    options.TransferSize = FileData.size();
+    SendWriteRequest(options.Any() ? options : Tftp::OptionRequest());
+}
+
+void TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
+    Asked = Options;
+    Negotiating = Options.Any();
+    LastBlock = qint32(FileData.size() / BlockSize) + 1;
     Trace("make WQR packet");
-    PacketLen = Tftp::MakeWriteRequest(Packet, name);
+    if (Negotiating) {
+        QStringList asked;
+        for (const auto& [name, value] : Options.Options()) {
+            asked.append(QString::fromLatin1(name + '=' + value));
+        }
+        Trace("options asked: %1", asked.join(u' '));
+    }
+    PacketLen = Tftp::MakeWriteRequest(Packet, RemoteName,
+                                       Negotiating ? Options.Options() : QList<Tftp::Option>());
     SendPacket();
 }
 
@@ -124,7 +148,13 @@ void TUpload::Udp1Read(QObject*) {
     if (count <= 0) {
         return;
     }
-    const std::optional<Tftp::Reply> reply = Tftp::ParseReply(QByteArrayView(buffer, count));
+    const QByteArrayView datagram(buffer, count);
+    if (Negotiating && count >= 2 && quint8(buffer[0]) == 0 &&
+        quint8(buffer[1]) == Tftp::OpOptionAck) {
+        OptionAckReceived(datagram);
+        return;
+    }
+    const std::optional<Tftp::Reply> reply = Tftp::ParseReply(datagram);
     if (!reply || (reply->Opcode != Tftp::OpAck && reply->Opcode != Tftp::OpError)) {
         // Not the server's answer: keep waiting for it, retransmissions included.
         Trace("Unknown packet recved");
@@ -132,11 +162,41 @@ void TUpload::Udp1Read(QObject*) {
     }
     if (reply->Opcode == Tftp::OpAck) {
         AckReceived(reply->Number);
-    } else {
-        Timer1->stop();
-        RetryCount = 0;
-        ErrorReceived(*reply);
+        return;
     }
+    Timer1->stop();
+    RetryCount = 0;
+    if (Negotiating && reply->Number == Tftp::ErrorOptionRefused) {
+        // A server that refuses the options may still take the file as plain TFTP.
+        Trace("options refused, request again without options");
+        SendWriteRequest(Tftp::OptionRequest());
+        return;
+    }
+    ErrorReceived(*reply);
+}
+
+void TUpload::OptionAckReceived(QByteArrayView datagram) {
+    // The option acknowledgement stands for acknowledgement 0, and comes from the server's
+    // transfer port.
+    Udp1->SetRemotePort(Udp1->PeerPort);
+    const auto options = Tftp::ParseOptionAck(datagram);
+    const auto granted = options ? Tftp::AcceptOptionAck(Asked, *options) : std::nullopt;
+    if (!granted) {
+        Timer1->stop();
+        Trace("bad option acknowledgement");
+        PacketLen =
+            Tftp::MakeErrorPacket(Packet, Tftp::ErrorOptionRefused, "bad option acknowledgement");
+        Udp1->SendText(Packet.data(), PacketLen);
+        Udp1->Close();
+        End(trBadPacket);
+        return;
+    }
+    Negotiating = false;
+    BlockSize = granted->BlockSize;
+    WindowSize = granted->WindowSize;
+    LastBlock = qint32(FileData.size() / BlockSize) + 1;
+    Trace("options acked: blksize=%1 windowsize=%2", BlockSize, WindowSize);
+    Acknowledged(0);
 }
 
 void TUpload::AckReceived(quint16 block) {
@@ -148,45 +208,89 @@ void TUpload::AckReceived(quint16 block) {
     if (block == 0) {
         newPeer = Udp1->PeerPort != Udp1->RemotePort();
         Udp1->SetRemotePort(Udp1->PeerPort);
+        if (Negotiating) {
+            Negotiating = false;
+            Trace("options ignored by the server");
+        }
     }
-    // Block numbers on the wire wrap from 65535 to 0, so only the low 16 bits are compared.
-    if (block == quint16(BlockNo)) {
-        Timer1->stop();
-        RetryCount = 0;
-        if (PacketLen < Tftp::PacketSize && BlockNo > 0) {
-            Udp1->Close();
-            if (OnProgress) {
-                OnProgress(FileData.size(), FileData.size());
-            }
-            End(trCompleted);
-            return;
-        }
-        if (BlockNo % ProgressStep == 0 && OnProgress) {
-            OnProgress(qint64(BlockNo) * Tftp::BlockSize, FileData.size());
-        }
-        const qint64 offset = qint64(BlockNo) * Tftp::BlockSize;
-        const qint64 length = qMin<qint64>(Tftp::BlockSize, FileData.size() - offset);
-        ++BlockNo;
-        PacketLen = Tftp::MakeDataPacket(Packet, quint16(BlockNo),
-                                         QByteArrayView(FileData).sliced(offset, length));
-        Trace("make data packet block#%1", BlockNo);
+    // The block this acknowledges, of those sent: numbers on the wire wrap from 65535 to 0, so
+    // it is the last one sent whose low 16 bits match.
+    const qint32 acked = BlockNo - qint32(quint16(quint16(BlockNo) - block));
+    if (acked > AckedNo) {
+        Acknowledged(acked);
+        return;
+    }
+    Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
+    // A server sends its last acknowledgement again when it has waited in vain for the next
+    // packet, a second or more after the first: the packet was lost, so it goes out again at
+    // once, every time. A copy made on the way arrives right behind the original, which was
+    // answered already; answering copies too would let each one add a copy of every later
+    // block for the rest of the upload (the Sorcerer's Apprentice of TFTP). Such a copy
+    // changes nothing, not even the time-out under way.
+    if (!newPeer && SentMomentsAgo()) {
+        Trace("same ack again too soon, not resent");
+        return;
+    }
+    Timer1->stop();
+    RetryCount = 0;
+    if (BlockNo == 0) {
+        Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
+        SendPacket();
     } else {
-        Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
-        // A server sends its last acknowledgement again when it has waited in vain for the next
-        // packet, a second or more after the first: the packet was lost, so it goes out again at
-        // once, every time. A copy made on the way arrives right behind the original, which was
-        // answered already; answering copies too would let each one add a copy of every later
-        // block for the rest of the upload (the Sorcerer's Apprentice of TFTP). Such a copy
-        // changes nothing, not even the time-out under way.
-        if (!newPeer && SentMomentsAgo()) {
-            Trace("same ack again too soon, not resent");
-            return;
-        }
-        Timer1->stop();
-        RetryCount = 0;
+        SendBlocks(AckedNo + 1, true);
     }
-    Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
-    SendPacket();
+}
+
+void TUpload::Acknowledged(qint32 block) {
+    Timer1->stop();
+    RetryCount = 0;
+    const qint32 before = AckedNo;
+    AckedNo = block;
+    if (AckedNo == LastBlock) {
+        Udp1->Close();
+        if (OnProgress) {
+            OnProgress(FileData.size(), FileData.size());
+        }
+        End(trCompleted);
+        return;
+    }
+    const auto step = [](qint32 n) {
+        return n < 0 ? -1 : n / ProgressStep;
+    };
+    if (step(AckedNo) != step(before) && OnProgress) {
+        OnProgress(qint64(AckedNo) * BlockSize, FileData.size());
+    }
+    if (AckedNo < BlockNo) {
+        // The server kept what came up to this block and lost the next: the window starts
+        // again right after it.
+        Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
+    }
+    SendBlocks(AckedNo + 1, true);
+}
+
+void TUpload::BuildBlock(qint32 block) {
+    const qint64 offset = qint64(block - 1) * BlockSize;
+    const qint64 length = qMin<qint64>(BlockSize, FileData.size() - offset);
+    PacketLen = Tftp::MakeDataPacket(Packet, quint16(block),
+                                     QByteArrayView(FileData).sliced(offset, length));
+}
+
+// Sends the window that starts at block `from`, each block with its trace line unless a
+// time-out resends it.
+void TUpload::SendBlocks(qint32 from, bool announce) {
+    const qint32 last = qMin(LastBlock, qint32(qMin<qint64>(qint64(from) + WindowSize - 1,
+                                                            std::numeric_limits<qint32>::max())));
+    for (qint32 block = from; block <= last; ++block) {
+        BuildBlock(block);
+        if (block > BlockNo) {
+            BlockNo = block;
+            Trace("make data packet block#%1", BlockNo);
+        }
+        if (announce) {
+            Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
+        }
+        SendPacket();
+    }
 }
 
 void TUpload::ErrorReceived(const Tftp::Reply& reply) {
@@ -209,7 +313,11 @@ void TUpload::Timer1Timer() {
         return;
     }
     Trace("timeout! resend packet(%1times)", RetryCount);
-    SendPacket();
+    if (BlockNo == 0) {
+        SendPacket();
+    } else {
+        SendBlocks(AckedNo + 1, false);
+    }
 }
 
 void TUpload::Abort() {

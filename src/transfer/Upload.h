@@ -2,6 +2,7 @@
 
 #include "entries/serverEntry.h"
 #include "transfer/RetransmitTimer.h"
+#include "transfer/TftpOptions.h"
 #include "transfer/TftpPacket.h"
 #include "transfer/TransferResult.h"
 
@@ -13,8 +14,10 @@
 class TUdp;
 
 // One TFTP upload: a write request, then the file's DATA blocks in lock-step with the server's
-// acknowledgements, retransmitted by Timer1, until a TransferResult. It needs no widgets; the
-// progress dialog and the command line are views of it.
+// acknowledgements, retransmitted by Timer1, until a TransferResult. An entry that asks for a
+// block size or a window has them negotiated first; with a window, up to that many blocks go
+// out before an acknowledgement is awaited. It needs no widgets; the progress dialog and the
+// command line are views of it.
 class TUpload : public QObject {
     Q_OBJECT
 
@@ -41,11 +44,20 @@ public:
     std::function<void(const QString& Line)> OnTrace;
     std::function<bool()> Tracing;
 
-    // The packet sent last (write request or current DATA block) and its length.
+    // The packet sent last (write request or DATA block) and its length.
     Tftp::PacketBuffer Packet{};
     qint32 PacketLen = 0;
-    // Blocks built so far; the block whose acknowledgement is awaited.
+    // The last block sent; the last block acknowledged (0 for the write request, -1 before).
     qint32 BlockNo = 0;
+    qint32 AckedNo = -1;
+    // The file's last block, the first shorter than BlockSize (perhaps empty).
+    qint32 LastBlock = 0;
+    // What the write request asks for, whether its answer is still awaited, and what the
+    // upload goes on with.
+    Tftp::OptionRequest Asked;
+    bool Negotiating = false;
+    qint32 BlockSize = Tftp::BlockSize;
+    qint32 WindowSize = 1;
     QByteArray FileData;
     qint32 RetryCount = 0;
     // When the current packet last went out, on SendClock.
@@ -55,11 +67,17 @@ private:
     bool TraceWanted() const;
     template <typename... Numbers> void Trace(const char* Text, Numbers... Values);
     bool ReadLocalFile(const QString& Path);
+    void SendWriteRequest(const Tftp::OptionRequest& Options);
     void AckReceived(quint16 block);
+    void OptionAckReceived(QByteArrayView datagram);
+    void Acknowledged(qint32 block);
     void ErrorReceived(const Tftp::Reply& reply);
+    void BuildBlock(qint32 block);
+    void SendBlocks(qint32 from, bool announce);
     void SendPacket();
     bool SentMomentsAgo() const;
     void End(TransferResult result);
 
     QElapsedTimer SendClock;
+    QByteArray RemoteName;
 };

@@ -1,0 +1,68 @@
+#include "transfer/TftpOptions.h"
+
+#include <limits>
+
+namespace Tftp {
+
+QList<Option> OptionRequest::Options() const {
+    QList<Option> options;
+    if (BlockSize > 0) {
+        options.append({"blksize", QByteArray::number(BlockSize)});
+    }
+    if (WindowSize > 0) {
+        options.append({"windowsize", QByteArray::number(WindowSize)});
+    }
+    options.append({"tsize", QByteArray::number(TransferSize)});
+    return options;
+}
+
+std::optional<qint64> OptionNumber(const QByteArray& text, qint64 low, qint64 high) {
+    if (text.isEmpty() || text.size() > 18) {
+        return std::nullopt;
+    }
+    qint64 value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<Option>& acked) {
+    Granted granted;
+    bool blockSeen = false, windowSeen = false, sizeSeen = false;
+    for (const auto& [name, value] : acked) {
+        // Option names are not case-sensitive.
+        const QByteArray option = name.toLower();
+        if (option == "blksize" && asked.BlockSize > 0 && !blockSeen) {
+            const auto size = OptionNumber(value, MinBlockSize, asked.BlockSize);
+            if (!size) {
+                return std::nullopt;
+            }
+            granted.BlockSize = int(*size);
+            blockSeen = true;
+        } else if (option == "windowsize" && asked.WindowSize > 0 && !windowSeen) {
+            const auto window = OptionNumber(value, 1, asked.WindowSize);
+            if (!window) {
+                return std::nullopt;
+            }
+            granted.WindowSize = int(*window);
+            windowSeen = true;
+        } else if (option == "tsize" && !sizeSeen) {
+            if (!OptionNumber(value, 0, std::numeric_limits<qint64>::max())) {
+                return std::nullopt;
+            }
+            sizeSeen = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return granted;
+}
+
+} // namespace Tftp

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "transfer/TftpPacket.h"
+
+#include <QList>
+#include <optional>
+
+// Option negotiation for a write request (RFC 2347): block size (RFC 2348), transfer size
+// (RFC 2349) and window size (RFC 7440). Free of sockets, like the packets.
+namespace Tftp {
+
+constexpr int MinBlockSize = 8;
+constexpr int MaxWindowSize = 65535;
+
+// What an upload asks the server for; 0 where it asks nothing.
+struct OptionRequest {
+    int BlockSize = 0;
+    int WindowSize = 0;
+    // The file's size, sent along whenever anything is asked.
+    qint64 TransferSize = 0;
+
+    bool Any() const { return BlockSize > 0 || WindowSize > 0; }
+    // The options of the write request, in the order they go out.
+    QList<Option> Options() const;
+};
+
+// What the upload goes on with.
+struct Granted {
+    int BlockSize = Tftp::BlockSize;
+    int WindowSize = 1;
+};
+
+// The values an option acknowledgement grants. Nothing when it grants an option that was not
+// asked, names one twice, raises a value or carries one that is not a number in its range.
+std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<Option>& acked);
+
+// A decimal number in [low, high]: digits only, no sign, no blanks.
+std::optional<qint64> OptionNumber(const QByteArray& text, qint64 low, qint64 high);
+
+} // namespace Tftp

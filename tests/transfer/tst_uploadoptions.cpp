@@ -1,0 +1,361 @@
+// Block size and window options: the write request that asks for them, the server's answers to
+// it, and uploads in windows of several blocks, against the scripted server.
+
+#include "net/Udp.h"
+#include "support/UploadFixture.h"
+#include "transfer/TftpPacket.h"
+
+#include <QTest>
+
+using Datagram = ScriptedTftpServer::Datagram;
+
+namespace {
+
+QByteArray Strings(const QList<QByteArray>& strings) {
+    QByteArray bytes;
+    for (const QByteArray& s : strings) {
+        bytes += s + '\0';
+    }
+    return bytes;
+}
+
+QByteArray OptionAck(const QList<QByteArray>& strings) {
+    return QByteArray("\0\6", 2) + Strings(strings);
+}
+
+// A receiver as RFC 7440 has it: the write request is answered with `answer`; blocks are taken
+// in order and the last of each window acknowledged; a block out of order, after a loss, is
+// answered with the acknowledgement of the last block taken. `lose` drops a block unseen.
+class WindowedReceiver {
+public:
+    WindowedReceiver(ScriptedTftpServer& server, QByteArray answer, int window, int blockSize)
+        : server(server)
+        , answer(std::move(answer))
+        , window(window)
+        , blockSize(blockSize) {
+        server.script = [this](const Datagram& d) {
+            receive(d);
+        };
+    }
+
+    std::function<bool(const Datagram&)> lose;
+
+    // Acknowledges the last block taken, which starts a new window.
+    void acknowledge() {
+        taken = 0;
+        server.answer(ScriptedTftpServer::ack(quint16(next - 1)));
+    }
+
+private:
+    void receive(const Datagram& d) {
+        if (d.opcode() == Tftp::OpWriteRequest) {
+            server.answer(answer);
+        } else if (d.opcode() == Tftp::OpData && !(lose && lose(d))) {
+            if (d.number() != next) {
+                acknowledge();
+                return;
+            }
+            ++next;
+            if (++taken == window || d.bytes.size() - 4 < blockSize) {
+                acknowledge();
+            }
+        }
+    }
+
+    ScriptedTftpServer& server;
+    const QByteArray answer;
+    const int window;
+    const int blockSize;
+    quint16 next = 1;
+    int taken = 0;
+};
+
+QList<int> DataSizes(const ScriptedTftpServer& server) {
+    QList<int> sizes;
+    for (const Datagram& d : server.received) {
+        if (d.opcode() == Tftp::OpData) {
+            sizes.append(int(d.bytes.size()) - 4);
+        }
+    }
+    return sizes;
+}
+
+QList<quint16> Range(int from, int to) {
+    QList<quint16> blocks;
+    for (int b = from; b <= to; ++b) {
+        blocks.append(quint16(b));
+    }
+    return blocks;
+}
+
+} // namespace
+
+class TestUploadOptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void requestCarriesWhatIsAsked_data();
+    void requestCarriesWhatIsAsked();
+    void serverAnswers_data();
+    void serverAnswers();
+    void refusedOptionsThenPlainRequest();
+    void windowsAcknowledged_data();
+    void windowsAcknowledged();
+    void ackInsideWindowRestartsAfterIt();
+    void lostBlockIsResent();
+    void rolloverInsideWindows();
+    void silentServerTimesOutWindow();
+};
+
+void TestUploadOptions::requestCarriesWhatIsAsked_data() {
+    QTest::addColumn<int>("blksize");
+    QTest::addColumn<int>("windowsize");
+    QTest::addColumn<QByteArray>("options");
+    QTest::addColumn<QString>("traced");
+    QTest::newRow("nothing asked") << 0 << 0 << QByteArray() << QString();
+    QTest::newRow("blksize") << 1468 << 0 << Strings({"blksize", "1468", "tsize", "1000"})
+                             << "options asked: blksize=1468 tsize=1000";
+    QTest::newRow("windowsize") << 0 << 16 << Strings({"windowsize", "16", "tsize", "1000"})
+                                << "options asked: windowsize=16 tsize=1000";
+    QTest::newRow("both") << 8 << 65535
+                          << Strings({"blksize", "8", "windowsize", "65535", "tsize", "1000"})
+                          << "options asked: blksize=8 windowsize=65535 tsize=1000";
+}
+
+void TestUploadOptions::requestCarriesWhatIsAsked() {
+    QFETCH(int, blksize);
+    QFETCH(int, windowsize);
+    QFETCH(QByteArray, options);
+    QFETCH(QString, traced);
+    UploadFixture f;
+    f.entry.RemoteFile = QStringLiteral("fw.bin");
+    f.entry.BlkSize = blksize;
+    f.entry.WindowSize = windowsize;
+    f.setFile(PatternBytes(1000));
+    // Whatever was asked, a server that ignores options gets the file as plain TFTP.
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.received.first().bytes, QByteArray("\0\2fw.bin\0octet\0", 15) + options);
+    QCOMPARE(DataSizes(f.server), (QList<int>{512, 488}));
+    QCOMPARE(f.trace().mid(1, traced.isEmpty() ? 2 : 3),
+             traced.isEmpty() ? QStringList({"make WQR packet", "  ack recved(block#0)"})
+                              : QStringList({"make WQR packet", traced, "  ack recved(block#0)"}));
+}
+
+void TestUploadOptions::serverAnswers_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("window");
+    QTest::addColumn<int>("result");
+    // The DATA sizes the server receives; for a refused answer, the ERROR 8 it gets instead.
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::addColumn<QString>("traced");
+    const QList<int> big{1024, 1024, 952};
+    // clang-format off
+    QTest::newRow("every option granted")
+        << OptionAck({"blksize", "1024", "windowsize", "4", "tsize", "3000"})
+        << 4 << int(trCompleted) << big << "options acked: blksize=1024 windowsize=4";
+    QTest::newRow("names in capitals")
+        << OptionAck({"BLKSIZE", "1024", "TSize", "3000"})
+        << 1 << int(trCompleted) << big << "options acked: blksize=1024 windowsize=1";
+    QTest::newRow("blksize lowered")
+        << OptionAck({"blksize", "700"})
+        << 1 << int(trCompleted) << QList<int>{700, 700, 700, 700, 200}
+        << "options acked: blksize=700 windowsize=1";
+    QTest::newRow("windowsize lowered, blksize left out")
+        << OptionAck({"windowsize", "2"})
+        << 2 << int(trCompleted) << QList<int>{512, 512, 512, 512, 512, 440}
+        << "options acked: blksize=512 windowsize=2";
+    QTest::newRow("plain ack 0: options ignored")
+        << ScriptedTftpServer::ack(0)
+        << 1 << int(trCompleted) << QList<int>{512, 512, 512, 512, 512, 440}
+        << "options ignored by the server";
+    QTest::newRow("blksize raised")
+        << OptionAck({"blksize", "2048"}) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("windowsize raised")
+        << OptionAck({"windowsize", "5"}) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("blksize below 8")
+        << OptionAck({"blksize", "7"}) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("option not asked")
+        << OptionAck({"timeout", "1"}) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("option twice")
+        << OptionAck({"blksize", "512", "blksize", "1024"})
+        << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("value not a number")
+        << OptionAck({"blksize", "+1024"}) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("name without value")
+        << OptionAck({"blksize"}) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("string not terminated")
+        << QByteArray("\0\6blksize\0001024", 14) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("no options at all")
+        << QByteArray("\0\6", 2) << 1 << int(trBadPacket) << QList<int>() << QString();
+    // clang-format on
+}
+
+void TestUploadOptions::serverAnswers() {
+    QFETCH(QByteArray, answer);
+    QFETCH(int, window);
+    QFETCH(int, result);
+    QFETCH(QList<int>, sizes);
+    QFETCH(QString, traced);
+    UploadFixture f;
+    f.entry.BlkSize = 1024;
+    f.entry.WindowSize = 4;
+    f.setFile(PatternBytes(3000));
+    const int blockSize = sizes.isEmpty() ? 512 : sizes.first();
+    WindowedReceiver receiver(f.server, answer, window, blockSize);
+    QCOMPARE(f.run(), result);
+
+    QCOMPARE(DataSizes(f.server), sizes);
+    if (result == trCompleted) {
+        QCOMPARE(f.server.file(), PatternBytes(3000));
+        QVERIFY(f.trace().contains(traced));
+        return;
+    }
+    // The server hears why, at its transfer port.
+    f.server.drain();
+    const Datagram& last = f.server.received.last();
+    QCOMPARE(last.bytes, QByteArray("\0\5\0\10bad option acknowledgement\0", 31));
+    QVERIFY(last.toTransferPort);
+    QVERIFY(f.trace().contains("bad option acknowledgement"));
+    QVERIFY(!f.upload.Udp1->IsOpen());
+    QVERIFY(!f.upload.Timer1->isActive());
+}
+
+void TestUploadOptions::refusedOptionsThenPlainRequest() {
+    UploadFixture f;
+    f.entry.RemoteFile = QStringLiteral("fw.bin");
+    f.entry.BlkSize = 1468;
+    f.setFile(PatternBytes(600));
+    int refusals = 0;
+    // Refused every time, so that a second request with options would be refused too.
+    f.server.script = [&](const Datagram& d) {
+        if (d.opcode() == Tftp::OpWriteRequest && d.bytes.contains("blksize")) {
+            ++refusals;
+            f.server.answer(ScriptedTftpServer::error(8, "no options here"));
+        } else {
+            f.server.acknowledgeNormally(d);
+        }
+    };
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(refusals, 1);
+    QCOMPARE(f.server.received[1].bytes, QByteArray("\0\2fw.bin\0octet\0", 15));
+    QVERIFY(!f.server.received[1].toTransferPort);
+    QCOMPARE(f.server.file(), PatternBytes(600));
+    QVERIFY(f.trace().contains("options refused, request again without options"));
+
+    // Refused without options too: the upload ends as for any error.
+    UploadFixture g;
+    g.setFile(PatternBytes(10));
+    g.entry.BlkSize = 1468;
+    g.server.script = [&](const Datagram& d) {
+        if (d.opcode() == Tftp::OpWriteRequest) {
+            g.server.answer(ScriptedTftpServer::error(8, "no"));
+        }
+    };
+    QCOMPARE(g.run(), int(trBadPacket));
+    QCOMPARE(g.server.received.size(), 2);
+}
+
+void TestUploadOptions::windowsAcknowledged_data() {
+    QTest::addColumn<int>("window");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("acks");
+    QTest::newRow("10 blocks in windows of 4") << 4 << 512 * 9 + 100 << 3;
+    QTest::newRow("exactly two windows, then the empty block") << 4 << 512 * 8 << 3;
+    QTest::newRow("one window holds the file") << 16 << 512 * 3 + 1 << 1;
+}
+
+void TestUploadOptions::windowsAcknowledged() {
+    QFETCH(int, window);
+    QFETCH(int, size);
+    QFETCH(int, acks);
+    UploadFixture f;
+    f.entry.WindowSize = window;
+    f.setFile(PatternBytes(size));
+    WindowedReceiver receiver(f.server, OptionAck({"windowsize", QByteArray::number(window)}),
+                              window, 512);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), Range(1, size / 512 + 1));
+    QCOMPARE(f.server.file(), PatternBytes(size));
+    QCOMPARE(f.trace().filter("ack recved").size(), acks);
+    QCOMPARE(f.progress.last(), qint64(size));
+}
+
+void TestUploadOptions::ackInsideWindowRestartsAfterIt() {
+    UploadFixture f;
+    f.entry.WindowSize = 4;
+    f.setFile(PatternBytes(512 * 9 + 1));
+    // The server keeps blocks 1 and 2 of the first window, drops 3 and 4 for want of room, and
+    // says so with an acknowledgement of 2 at the window's end.
+    QList<quint16> dropped;
+    WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
+    receiver.lose = [&](const Datagram& d) {
+        if (d.opcode() != Tftp::OpData || d.number() < 3 || d.number() > 4 ||
+            dropped.contains(d.number())) {
+            return false;
+        }
+        dropped.append(d.number());
+        if (d.number() == 4) {
+            receiver.acknowledge();
+        }
+        return true;
+    };
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), Range(1, 4) + Range(3, 10));
+    QCOMPARE(f.server.file(), PatternBytes(512 * 9 + 1));
+    QVERIFY(f.trace().contains("window ack block#2, resend from block#3"));
+}
+
+void TestUploadOptions::lostBlockIsResent() {
+    UploadFixture f;
+    f.entry.WindowSize = 4;
+    f.setFile(PatternBytes(512 * 9 + 1));
+    bool lost = false;
+    WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
+    receiver.lose = [&](const Datagram& d) {
+        const bool lose = !lost && d.isBlock(6);
+        lost = lost || lose;
+        return lose;
+    };
+    QCOMPARE(f.run(), int(trCompleted));
+    // 7 and 8 come out of order and are answered with ack 5 twice: the second is the network's
+    // kind of copy and sends nothing more.
+    QCOMPARE(f.server.dataBlocks(), Range(1, 8) + Range(6, 10));
+    QCOMPARE(f.server.file(), PatternBytes(512 * 9 + 1));
+}
+
+void TestUploadOptions::rolloverInsideWindows() {
+    // 65,541 blocks of 8 bytes: block numbers wrap from 65535 to 0 inside a window of 12, and
+    // 65,536 is not a multiple of 12, so the windows straddle the wrap.
+    constexpr int Blocks = 65541;
+    UploadFixture f(false);
+    f.entry.BlkSize = 8;
+    f.entry.WindowSize = 12;
+    const QByteArray content = PatternBytes(qsizetype(Blocks - 1) * 8 + 3);
+    f.setFile(content);
+    WindowedReceiver receiver(f.server, OptionAck({"blksize", "8", "windowsize", "12"}), 12, 8);
+    QCOMPARE(f.run(60000), int(trCompleted));
+    QCOMPARE(f.server.file(), content);
+    QCOMPARE(f.server.dataBlocks().size(), Blocks);
+    QCOMPARE(f.server.dataBlocks().last(), quint16(Blocks));
+}
+
+void TestUploadOptions::silentServerTimesOutWindow() {
+    UploadFixture f;
+    f.upload.Timer1->setInterval(50);
+    f.entry.WindowSize = 4;
+    f.setFile(PatternBytes(512 * 9));
+    f.server.script = [&](const Datagram& d) {
+        if (d.opcode() == Tftp::OpWriteRequest) {
+            f.server.answer(OptionAck({"windowsize", "4"}));
+        }
+    };
+    QCOMPARE(f.run(), int(trTimeout));
+    // The window goes out five times in all, from its first block, and nothing beyond it.
+    QCOMPARE(f.server.dataBlocks(),
+             Range(1, 4) + Range(1, 4) + Range(1, 4) + Range(1, 4) + Range(1, 4));
+    QCOMPARE(f.trace().filter("timeout!").size(), 4);
+    QVERIFY(!f.upload.Udp1->IsOpen());
+}
+
+QTEST_GUILESS_MAIN(TestUploadOptions)
+#include "tst_uploadoptions.moc"
