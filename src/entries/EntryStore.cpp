@@ -21,6 +21,17 @@ const QString AddressKey = QStringLiteral("address");
 const QString PortKey = QStringLiteral("port");
 const QString LocalFileKey = QStringLiteral("localfile");
 const QString RemoteFileKey = QStringLiteral("remotefile");
+// Written only for an entry that asks for the option, so other entries stay as they were.
+const QString BlkSizeKey = QStringLiteral("blksize");
+const QString WindowSizeKey = QStringLiteral("windowsize");
+constexpr int MinBlkSize = 8, MaxBlkSize = 65464, MaxWindowSize = 65535;
+
+// An option's stored value; 0 (not asked) for one missing or out of its range.
+qint32 OptionValue(const TIniFile& Ini, const QString& Section, const QString& Key, int Low,
+                   int High) {
+    const auto value = TryStrToInt(Ini.Value(Section, Key).value_or(QString()));
+    return value && *value >= Low && *value <= High ? *value : 0;
+}
 
 QString SectionName(int Index) {
     return QStringLiteral("entryno%1").arg(Index);
@@ -96,6 +107,8 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
         }
         entry->LocalFile = ini.Value(section, LocalFileKey).value_or(QString());
         entry->RemoteFile = ini.Value(section, RemoteFileKey).value_or(QString());
+        entry->BlkSize = OptionValue(ini, section, BlkSizeKey, MinBlkSize, MaxBlkSize);
+        entry->WindowSize = OptionValue(ini, section, WindowSizeKey, 1, MaxWindowSize);
         List.Append(std::move(entry));
     }
     if (n > 0) {
@@ -149,6 +162,12 @@ void Save(const TEntryList& List, const QString& Path, bool KeepEmptyStore) {
         ini.SetValue(section, PortKey, QString::number(entry->ServerPort));
         ini.SetValue(section, LocalFileKey, entry->LocalFile);
         ini.SetValue(section, RemoteFileKey, entry->RemoteFile);
+        if (entry->BlkSize > 0) {
+            ini.SetValue(section, BlkSizeKey, QString::number(entry->BlkSize));
+        }
+        if (entry->WindowSize > 0) {
+            ini.SetValue(section, WindowSizeKey, QString::number(entry->WindowSize));
+        }
     }
     Write(Path, ini.Text().toUtf8());
 }

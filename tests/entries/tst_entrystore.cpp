@@ -88,6 +88,8 @@ private slots:
     void foreignStoreSurvivesEmptyList();
     void unreadableStoreRaises();
     void failedSaveKeepsOldStore();
+    void optionKeys_data();
+    void optionKeys();
     void locationByWhoRuns_data();
     void locationByWhoRuns();
     void usersStoreStartsFromTheShippedOne();
@@ -337,6 +339,38 @@ void TestEntryStore::failedSaveKeepsOldStore() {
     QCOMPARE(message, path + QStringLiteral(" に書き込めません"));
     QCOMPARE(ReadAll(path), TwoEntries);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"entrys.txt"});
+}
+
+void TestEntryStore::optionKeys_data() {
+    QTest::addColumn<QByteArray>("options"); // as stored after the five keys
+    QTest::addColumn<int>("blksize");
+    QTest::addColumn<int>("windowsize");
+    QTest::addColumn<QByteArray>("saved");
+    const QByteArray both("blksize=1468\r\nwindowsize=16\r\n");
+    QTest::newRow("both") << both << 1468 << 16 << both;
+    QTest::newRow("limits") << QByteArray("blksize=8\r\nwindowsize=65535\r\n") << 8 << 65535
+                            << QByteArray("blksize=8\r\nwindowsize=65535\r\n");
+    QTest::newRow("window only") << QByteArray("windowsize=4\r\n") << 0 << 4
+                                 << QByteArray("windowsize=4\r\n");
+    QTest::newRow("out of range: not asked")
+        << QByteArray("blksize=7\r\nwindowsize=0\r\n") << 0 << 0 << QByteArray();
+    QTest::newRow("too large: not asked")
+        << QByteArray("blksize=65465\r\nwindowsize=65536\r\n") << 0 << 0 << QByteArray();
+}
+
+void TestEntryStore::optionKeys() {
+    QFETCH(QByteArray, options);
+    QFETCH(int, blksize);
+    QFETCH(int, windowsize);
+    QFETCH(QByteArray, saved);
+    const QByteArray five = TwoEntries.first(TwoEntries.indexOf("[entryno1]"));
+    WriteAll(path, five + options);
+    TEntryList list;
+    LoadEntries(list, path);
+    QCOMPARE(list.Get(0)->BlkSize, blksize);
+    QCOMPARE(list.Get(0)->WindowSize, windowsize);
+    SaveEntries(list, path);
+    QCOMPARE(ReadAll(path), five + saved);
 }
 
 void TestEntryStore::locationByWhoRuns_data() {

@@ -75,6 +75,7 @@ private slots:
     void entryCommands_data();
     void entryCommands();
     void editOnlyThePortKeepsTheLine();
+    void editAndDuplicateKeepOptions();
     void entryDataShowsLiterally();
     void sendShowsResult_data();
     void sendShowsResult();
@@ -365,6 +366,26 @@ void TestMainForm::editOnlyThePortKeepsTheLine() {
     form->EditAction->trigger();
     QCOMPARE(EntryList.Get(1)->EntryName, QStringLiteral("b"));
     QCOMPARE(form->StatusText->text(), QString());
+}
+
+void TestMainForm::editAndDuplicateKeepOptions() {
+    const QByteArray options("blksize=1468\r\nwindowsize=16\r\n");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Store({"a"}) + options);
+    }
+    open({});
+    OnNextModal([](QWidget* dialog) {
+        Type(dialog, "ServerPort", QStringLiteral("70"));
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+    });
+    form->EditAction->trigger();
+    form->DuplicateAction->trigger();
+    QVERIFY(form->close());
+    const QByteArray stored = ReadAll(path);
+    QCOMPARE(stored.count(options), 2);
+    QCOMPARE(stored.count("port=70\r\n"), 2);
 }
 
 void TestMainForm::entryDataShowsLiterally() {
