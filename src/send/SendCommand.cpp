@@ -19,6 +19,31 @@ std::optional<qint32> PortNumber(const QString& Text) {
     return port;
 }
 
+// The options that take a number: --name N or --name=N.
+struct TNumberOption {
+    QString Name;
+    const char* Unit;
+    int Low;
+    int High;
+    int TSendArguments::*Field;
+};
+
+std::optional<TNumberOption> NumberOption(const QString& Argument) {
+    // clang-format off
+    static const TNumberOption Options[] = {
+        {QStringLiteral("--retransmit"), "milliseconds", 1, 3600000, &TSendArguments::RetransmitMs},
+        {QStringLiteral("--blksize"),    "bytes",        8, 65464,   &TSendArguments::BlkSize},
+        {QStringLiteral("--windowsize"), "blocks",       1, 65535,   &TSendArguments::WindowSize},
+    };
+    // clang-format on
+    for (const TNumberOption& option : Options) {
+        if (Argument == option.Name || Argument.startsWith(option.Name + u'=')) {
+            return option;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 TSendArguments ParseSendArguments(const QStringList& Arguments) {
@@ -40,16 +65,20 @@ TSendArguments ParseSendArguments(const QStringList& Arguments) {
             parsed.Trace = true;
         } else if (a == u"--quiet" || a == u"-q") {
             parsed.Quiet = true;
-        } else if (a == u"--retransmit" || a.startsWith(u"--retransmit=")) {
-            QString value = a.sliced(qMin(a.size(), 13));
-            if (a == u"--retransmit" && i + 1 < Arguments.size()) {
+        } else if (const auto option = NumberOption(a)) {
+            QString value = a.sliced(qMin(a.size(), option->Name.size() + 1));
+            if (!a.contains(u'=') && i + 1 < Arguments.size()) {
                 value = Arguments[++i];
             }
             bool ok = false;
-            parsed.RetransmitMs = value.toInt(&ok);
-            if (!ok || parsed.RetransmitMs < 1 || parsed.RetransmitMs > 3600000) {
-                Usage(QStringLiteral("--retransmit needs milliseconds, 1 to 3600000"));
+            const int number = value.toInt(&ok);
+            if (!ok || number < option->Low || number > option->High) {
+                Usage(QStringLiteral("%1 needs %2, %3 to %4")
+                          .arg(option->Name, QLatin1String(option->Unit))
+                          .arg(option->Low)
+                          .arg(option->High));
             }
+            parsed.*(option->Field) = number;
         } else if (a == u"--store" || a.startsWith(u"--store=")) {
             if (a != u"--store") {
                 parsed.Store = a.sliced(8);
@@ -192,6 +221,9 @@ QString SendUsage() {
         "  --store FILE  read the entries from FILE instead of the program's entrys.txt\n"
         "  --retransmit MS  wait MS milliseconds for an answer before sending again\n"
         "                (5000; five sends in all, then the upload times out)\n"
+        "  --blksize N   ask the server for blocks of N bytes (8 to 65464)\n"
+        "  --windowsize N  ask the server for windows of N blocks (1 to 65535)\n"
+        "                (over the entry's own; the server may grant less, or nothing)\n"
         "  --trace       every step of the upload on standard error\n"
         "  --quiet       no progress and no result line\n"
         "  --help        this text\n"

@@ -18,6 +18,9 @@ struct TSendArguments {
     bool Quiet = false;
     // How long to wait for an answer before sending again; 0 for the upload's own 5000 ms.
     int RetransmitMs = 0;
+    // Options to ask the server for, over the entry's own; 0 leaves the entry's.
+    int BlkSize = 0;
+    int WindowSize = 0;
     // Another entrys.txt; empty for the program's own.
     QString Store;
     QStringList Operands;

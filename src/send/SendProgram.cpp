@@ -222,6 +222,14 @@ int RunSend(int argc, char** argv) {
     CatchInterrupt();
     int status = 0;
     bool interrupted = false;
+    for (TServerEntry& entry : uploads) {
+        if (args.BlkSize > 0) {
+            entry.BlkSize = args.BlkSize;
+        }
+        if (args.WindowSize > 0) {
+            entry.WindowSize = args.WindowSize;
+        }
+    }
     for (const TServerEntry& entry : uploads) {
         const QString label =
             uploads.size() > 1 ? entry.LocalFile + QStringLiteral(": ") : QString();

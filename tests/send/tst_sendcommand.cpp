@@ -12,6 +12,7 @@ private slots:
     void arguments();
     void entryNames_data();
     void entryNames();
+    void numberOptions();
     void hostAndPort_data();
     void hostAndPort();
     void lines();
@@ -34,6 +35,9 @@ void TestSendCommand::arguments_data() {
     QTest::newRow("store without file")<< QStringList{"core", "--store"}                << "--store needs a file"           << QStringList{};
     QTest::newRow("retransmit 0")      << QStringList{"core", "--retransmit", "0"}      << "--retransmit needs milliseconds, 1 to 3600000" << QStringList{};
     QTest::newRow("retransmit text")   << QStringList{"core", "--retransmit=soon"}      << "--retransmit needs milliseconds, 1 to 3600000" << QStringList{};
+    QTest::newRow("blksize 7")         << QStringList{"core", "--blksize", "7"}         << "--blksize needs bytes, 8 to 65464" << QStringList{};
+    QTest::newRow("blksize 65465")     << QStringList{"core", "--blksize=65465"}        << "--blksize needs bytes, 8 to 65464" << QStringList{};
+    QTest::newRow("windowsize 0")      << QStringList{"core", "--windowsize=0"}         << "--windowsize needs blocks, 1 to 65535" << QStringList{};
     // clang-format on
 }
 
@@ -46,6 +50,15 @@ void TestSendCommand::arguments() {
     if (error.isEmpty()) {
         QCOMPARE(parsed.Operands, operands);
     }
+}
+
+void TestSendCommand::numberOptions() {
+    const TSendArguments parsed = ParseSendArguments(
+        {"--blksize", "8", "core", "--windowsize=65535", "--retransmit", "250", "a.bin"});
+    QCOMPARE(parsed.BlkSize, 8);
+    QCOMPARE(parsed.WindowSize, 65535);
+    QCOMPARE(parsed.RetransmitMs, 250);
+    QCOMPARE(parsed.Operands, (QStringList{"core", "a.bin"}));
 }
 
 void TestSendCommand::entryNames_data() {
