@@ -149,9 +149,16 @@ void TUpload::Udp1Read(QObject*) {
         return;
     }
     const QByteArrayView datagram(buffer, count);
-    if (Negotiating && count >= 2 && quint8(buffer[0]) == 0 &&
-        quint8(buffer[1]) == Tftp::OpOptionAck) {
-        OptionAckReceived(datagram);
+    if (count >= 2 && quint8(buffer[0]) == 0 && quint8(buffer[1]) == Tftp::OpOptionAck &&
+        Asked.Any()) {
+        if (Negotiating) {
+            OptionAckReceived(datagram);
+        } else {
+            // The server sends its option acknowledgement again when block 1 did not reach it:
+            // that is a repeated acknowledgement 0.
+            Trace("  oack recved again");
+            AckReceived(0);
+        }
         return;
     }
     const std::optional<Tftp::Reply> reply = Tftp::ParseReply(datagram);

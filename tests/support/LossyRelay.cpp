@@ -62,12 +62,12 @@ void LossyRelay::fromClientVia(Front& front) {
     if (isData) {
         ++dataFromClient;
         lastBlock = qMax(lastBlock, block);
-        if (bytes.size() < 516) {
+        if (bytes.size() - 4 < blockSize) {
             finalBlock = block;
         }
     }
     pass(*back, front.serverPort, bytes, heldForServer, true, front.serverPort);
-    cut = isData && block == cutAfterBlock;
+    cut = cutAfterBlock > 0 && isData && block == cutAfterBlock;
 }
 
 void LossyRelay::fromServer() {
@@ -133,7 +133,8 @@ void LossyRelay::pass(LoopbackSocket& socket, quint16 toPort, const QByteArray& 
         out.append(bytes);
     }
     const int delay =
-        random.generateDouble() < rates.delay ? int(random.bounded(rates.maxDelayMs + 1)) : 0;
+        rates.fixedDelayMs +
+        (random.generateDouble() < rates.delay ? int(random.bounded(rates.maxDelayMs + 1)) : 0);
     note(QStringLiteral("x%1%2")
              .arg(twice ? 2 : 1)
              .arg(delay > 0 ? QStringLiteral(" +%1ms").arg(delay) : QString()));

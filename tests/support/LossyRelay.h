@@ -32,6 +32,9 @@ public:
         // though the file is stored. No client can help either, so a test that compares the
         // stored file spares both.
         bool spareEnds = false;
+        // Every datagram, both ways, held this much longer: a link whose round trip takes twice
+        // as long.
+        int fixedDelayMs = 0;
     };
 
     LossyRelay(quint16 serverPort, Rates rates, quint32 seed = 1);
@@ -43,14 +46,17 @@ public:
     // it, 2 sends it twice.
     std::function<int(const QByteArray& bytes, bool toServer)> copies;
 
+    // The block size the upload goes on with, which tells its short last block.
+    int blockSize = 512;
+
     // Datagrams the client sent, and DATA packets among them, whatever became of them.
     int fromClient = 0;
     int dataFromClient = 0;
     // The highest DATA block number the client sent, and the number of its short last block.
     int lastBlock = 0;
     int finalBlock = -1;
-    // When set: once this DATA block has reached the server the network goes dead both ways,
-    // and what the client still sends is only counted.
+    // When set (not 0): once this DATA block has reached the server the network goes dead both
+    // ways, and what the client still sends is only counted.
     int cutAfterBlock = 0;
     int sentAfterCut = 0;
     // Every datagram that passed, one line each: its way ("c>s" towards the server, "s>c"

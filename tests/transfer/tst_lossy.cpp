@@ -16,6 +16,8 @@ class TestLossy : public QObject {
 private slots:
     void arrivesIntact_data();
     void arrivesIntact();
+    void optionsArriveIntact_data();
+    void optionsArriveIntact();
     void serverRepeatRecoversLostBlock_data();
     void serverRepeatRecoversLostBlock();
     void duplicatesDoNotMultiply_data();
@@ -109,6 +111,47 @@ void TestLossy::arrivesIntact() {
     // A block goes out once, again for a repeat the server sent and once more per time-out (one
     // for each loss): never a storm.
     QVERIFY(relay.dataFromClient <= blocks * 5 / 2 + 5);
+}
+
+void TestLossy::optionsArriveIntact_data() {
+    QTest::addColumn<RealTftpServer::Kind>("kind");
+    QTest::addColumn<int>("blksize");
+    QTest::addColumn<int>("windowsize");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("harmed");
+    // tftpd-hpa has no windows and answers without windowsize: its uploads go in lock-step.
+    for (const auto& [name, kind] : {std::pair{"tftpd-hpa", RealTftpServer::TftpdHpa},
+                                     std::pair{"atftpd", RealTftpServer::Atftpd}}) {
+        for (const qint64 size : {734, 1468, 2202}) {
+            QTest::addRow("%s, blksize 1468, window 8, %lld bytes", name, size)
+                << kind << 1468 << 8 << size << true;
+        }
+        // Unharmed: atftpd cannot have its acknowledgements lost in a long upload, and delays
+        // of a tenth of 65,541 round trips would take half an hour.
+        QTest::addRow("%s, 65,541 blocks of 8 bytes, window 16", name)
+            << kind << 8 << 16 << qint64(65540) * 8 + 3 << false;
+    }
+}
+
+void TestLossy::optionsArriveIntact() {
+    QFETCH(RealTftpServer::Kind, kind);
+    QFETCH(int, blksize);
+    QFETCH(int, windowsize);
+    QFETCH(qint64, size);
+    QFETCH(bool, harmed);
+    RealTftpServer server(kind);
+    SKIP_UNLESS_RUNNING(server);
+    const LossyRelay::Rates rates =
+        harmed ? LossyRelay::Rates{0.10, 0.05, 0.05, 0.10, 300, true} : LossyRelay::Rates{};
+    LossyRelay relay(server.port(), rates, quint32(size));
+    relay.blockSize = blksize;
+    UploadFixture f(false);
+    const QString remote = QStringLiteral("options-%1-%2.bin").arg(blksize).arg(size);
+    Prepare(f, relay, size, remote, kind);
+    f.entry.BlkSize = blksize;
+    f.entry.WindowSize = windowsize;
+    QCOMPARE(f.run(120000), int(trCompleted));
+    QVERIFY(StoredIntact(server, remote, PatternBytes(size), relay));
 }
 
 void TestLossy::serverRepeatRecoversLostBlock_data() {

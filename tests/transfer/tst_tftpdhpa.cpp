@@ -18,6 +18,8 @@ private slots:
     void initTestCase();
     void upload_data();
     void upload();
+    void withOptions_data();
+    void withOptions();
     void overIpv6_data();
     void overIpv6();
 
@@ -62,6 +64,41 @@ void TestTftpdHpa::upload() {
     const QByteArray copy = stored.readAll();
     QCOMPARE(copy.size(), content.size());
     QVERIFY(copy == content);
+}
+
+void TestTftpdHpa::withOptions_data() {
+    QTest::addColumn<int>("blksize");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("granted");
+    const QString big = QStringLiteral("options acked: blksize=1468 windowsize=1");
+    QTest::newRow("half a block") << 1468 << qint64(734) << big;
+    QTest::newRow("one block") << 1468 << qint64(1468) << big;
+    QTest::newRow("one and a half blocks") << 1468 << qint64(2202) << big;
+    QTest::newRow("past 65,535 blocks of 8 bytes")
+        << 8 << qint64(65536) * 8 + 5 << QStringLiteral("options acked: blksize=8 windowsize=1");
+}
+
+// tftpd-hpa grants blksize and tsize; it has no windows, and leaves windowsize out of its answer.
+void TestTftpdHpa::withOptions() {
+    QFETCH(int, blksize);
+    QFETCH(qint64, size);
+    QFETCH(QString, granted);
+    UploadFixture f;
+    f.upload.Timer1->setInterval(1000);
+    f.entry.ServerPort = server->port();
+    f.entry.RemoteFile = QStringLiteral("options-%1-%2.bin").arg(blksize).arg(size);
+    f.entry.BlkSize = blksize;
+    f.entry.WindowSize = 8;
+    f.upload.Tracing = [&f] {
+        return f.lines.size() < 10;
+    };
+    const QByteArray content = PatternBytes(size);
+    f.setFile(content);
+    QCOMPARE(f.run(120000), int(trCompleted));
+    QVERIFY(f.trace().contains(granted));
+    QFile stored(server->filePath(f.entry.RemoteFile));
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QVERIFY(stored.readAll() == content);
 }
 
 void TestTftpdHpa::overIpv6_data() {

@@ -103,6 +103,7 @@ private slots:
     void windowsAcknowledged();
     void ackInsideWindowRestartsAfterIt();
     void lostBlockIsResent();
+    void repeatedOptionAckResendsWindow();
     void rolloverInsideWindows();
     void silentServerTimesOutWindow();
 };
@@ -321,6 +322,28 @@ void TestUploadOptions::lostBlockIsResent() {
     // kind of copy and sends nothing more.
     QCOMPARE(f.server.dataBlocks(), Range(1, 8) + Range(6, 10));
     QCOMPARE(f.server.file(), PatternBytes(512 * 9 + 1));
+}
+
+void TestUploadOptions::repeatedOptionAckResendsWindow() {
+    UploadFixture f;
+    f.entry.WindowSize = 2;
+    f.setFile(PatternBytes(512 * 3));
+    const QByteArray oack = OptionAck({"windowsize", "2"});
+    WindowedReceiver receiver(f.server, oack, 2, 512);
+    bool lost = false;
+    // Block 1 never arrives; the server, as a server does, repeats its answer a while later.
+    receiver.lose = [&](const Datagram& d) {
+        if (lost || !d.isBlock(1)) {
+            return false;
+        }
+        lost = true;
+        f.server.answer(oack, 600);
+        return true;
+    };
+    // Long before the upload's own time-out.
+    QCOMPARE(f.run(3000), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), Range(1, 2) + Range(1, 4));
+    QVERIFY(f.trace().contains("  oack recved again"));
 }
 
 void TestUploadOptions::rolloverInsideWindows() {
