@@ -1,7 +1,9 @@
 // Any datagram a peer can send: the reply parser reads only what arrived, takes the opcode and
-// number from the first four bytes, and an error text from what follows up to its zero byte.
+// number from the first four bytes, and an error text from what follows up to its zero byte. An
+// option acknowledgement's options, once read, are never granted beyond what was asked.
 
 #include "entries/CodePage.h"
+#include "transfer/TftpOptions.h"
 #include "transfer/TftpPacket.h"
 
 #include <cstdlib>
@@ -31,6 +33,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             (void)DecodeUtf8OrShiftJis(text);
         }
         (void)Tftp::ErrorCodeText(reply->Number);
+    }
+    if (const auto options = Tftp::ParseOptionAck(QByteArrayView(datagram, qsizetype(size)))) {
+        Tftp::OptionRequest asked;
+        asked.BlockSize = 1468;
+        asked.WindowSize = 16;
+        asked.TransferSize = 1000;
+        const auto granted = Tftp::AcceptOptionAck(asked, *options);
+        if (granted && (granted->BlockSize < Tftp::MinBlockSize || granted->BlockSize > 1468 ||
+                        granted->WindowSize < 1 || granted->WindowSize > 16)) {
+            std::abort();
+        }
     }
     std::free(datagram);
     return 0;
