@@ -19,6 +19,9 @@ BUILD = os.path.abspath("build")
 UPLOAD = f"{BUILD}/bench/zanvel-upload"
 SEND = f"{BUILD}/zanvel-send"
 REFERENCE = f"{BUILD}/bench/tftp-ref-put"
+SLOW_LINK = f"{BUILD}/bench/slow-link"
+ATFTPD = f"{BUILD}/atftpd/usr/sbin/atftpd"
+LINK_DELAY_MS = 5  # each way: a 10 ms round trip
 HOST = "127.0.0.1"
 TIMEOUT = 180  # seconds a single upload may take before it counts as hung
 SIZES = [
@@ -95,21 +98,34 @@ def timed(command, **kw):
     return done.stdout, float(user) + float(system), float(wall), int(peak)
 
 
-def run_once(name, command, local, stored):
+def stored_intact(local, stored):
+    """Whether the server stored the file; atftpd acknowledges the last block before its
+    buffered tail reaches the disk, so this waits a little for it."""
+    with open(local, "rb") as f:
+        sent = f.read()
+    for _ in range(50):
+        if os.path.exists(stored):
+            with open(stored, "rb") as f:
+                if f.read() == sent:
+                    return True
+        time.sleep(0.1)
+    return False
+
+
+def run_once(name, command, local, stored, timeout=TIMEOUT):
     """Seconds the upload took, or a short reason why it did not complete."""
     if os.path.exists(stored):
         os.remove(stored)
     start = time.perf_counter()
     try:
-        done = subprocess.run(command, env=ENV, capture_output=True, text=True, timeout=TIMEOUT)
+        done = subprocess.run(command, env=ENV, capture_output=True, text=True, timeout=timeout)
     except subprocess.TimeoutExpired:
         return "hung"
     wall = time.perf_counter() - start
     if done.returncode != 0:
         return f"failed ({done.returncode})"
-    with open(local, "rb") as a, open(stored, "rb") as b:
-        if a.read() != b.read():
-            return "corrupt"
+    if not stored_intact(local, stored):
+        return "corrupt"
     if name == "zanvel-upload":
         # The program starts once and uploads many times: the upload's own time counts.
         return upload_seconds(done.stdout)
@@ -156,6 +172,88 @@ def measure_uploads(b):
                f" | {ratio(medians['zanvel-upload'], medians['tftp-hpa'])}"
                f" | {ratio(medians['zanvel-send'], medians['tftp-hpa'])}"
                f" | {ratio(medians['zanvel-send'], medians['curl'])} |")
+
+
+def slow_link_clients(port, blksize, windowsize):
+    """name -> function(local, remote), for the clients that can ask for these options."""
+    to = f"{HOST}:{port}"
+    send = [SEND, "--quiet"]
+    atftp = ["atftp"]
+    curl = ["curl", "-s"]
+    if blksize:
+        send += ["--blksize", str(blksize)]
+        atftp += ["--option", f"blksize {blksize}"]
+        curl += ["--tftp-blksize", str(blksize)]
+    else:
+        curl += ["--tftp-no-options"]
+    if windowsize:
+        send += ["--windowsize", str(windowsize)]
+        atftp += ["--option", f"windowsize {windowsize}"]
+    clients = {
+        "zanvel-send": lambda l, r: send + [to, l, r],
+        "atftp": lambda l, r: atftp + ["-p", "-l", l, "-r", r, HOST, str(port)],
+    }
+    # curl has no window option.
+    if not windowsize:
+        clients["curl"] = lambda l, r: curl + ["-T", l, f"tftp://{to}/{r}"]
+    return clients
+
+
+def measure_slow_link(b):
+    """Uploads over a 10 ms round trip, with and without options, against both servers."""
+    if not os.path.exists(ATFTPD):
+        subprocess.run(["scripts/unpack-atftpd", BUILD], check=True, capture_output=True)
+    atftpd_root = os.path.join(b.work, "atftpd-root")
+    os.mkdir(atftpd_root)
+    os.chmod(atftpd_root, 0o777)
+    atftpd_port = free_port()
+    atftpd = subprocess.Popen([ATFTPD, "--daemon", "--no-fork", "--port", str(atftpd_port),
+                               "--bind-address", HOST, "--user", "root", "--group", "root",
+                               "--logfile", "/dev/null", atftpd_root])
+    servers = [("tftpd-hpa", b.port, b.root), ("atftpd", atftpd_port, atftpd_root)]
+    links = []
+    try:
+        yield (f"Over a {2 * LINK_DELAY_MS} ms round trip (the relay holding each datagram "
+               f"{LINK_DELAY_MS} ms each way), one run each; seconds, and zanvel-send's speed-up "
+               "over its own upload without options.\n")
+        yield "| server | file | options | zanvel-send | atftp | curl | speed-up | send / atftp | send / curl |"
+        yield "|---|---|---|---|---|---|---|---|---|"
+        for server, port, root in servers:
+            link = subprocess.Popen([SLOW_LINK, str(port), str(LINK_DELAY_MS)],
+                                    stdout=subprocess.PIPE, text=True)
+            links.append(link)
+            link_port = int(link.stdout.readline())
+            options = [(0, 0), (1468, 0)]
+            if server == "atftpd":
+                options.append((1468, 16))
+            for label, size in [("1 MiB", 1 << 20), ("8 MiB", M8)]:
+                local = b.file(size)
+                plain = None
+                for blksize, windowsize in options:
+                    times = {}
+                    for name, command in slow_link_clients(link_port, blksize, windowsize).items():
+                        remote = f"slow-{name}-{size}.bin"
+                        times[name] = run_once(name, command(local, remote), local,
+                                               os.path.join(root, remote), timeout=900)
+                    cell = lambda n: (f"{times[n]:.2f}" if isinstance(times.get(n), float)
+                                      else times.get(n, "-"))
+                    ratio = lambda a, c: (f"{times[a] / times[c]:.2f}" if isinstance(
+                        times.get(a), float) and isinstance(times.get(c), float) else "-")
+                    send = times["zanvel-send"]
+                    if not blksize and isinstance(send, float):
+                        plain = send
+                    speedup = f"{plain / send:.2f}x" if plain and isinstance(send, float) else "-"
+                    asked = " + ".join(f"{n} {v}" for n, v in
+                                       [("blksize", blksize), ("windowsize", windowsize)] if v)
+                    yield (f"| {server} | {label} | {asked or 'none'} | {cell('zanvel-send')} | "
+                           f"{cell('atftp')} | {cell('curl')} | {speedup} | "
+                           f"{ratio('zanvel-send', 'atftp')} | {ratio('zanvel-send', 'curl')} |")
+    finally:
+        for link in links:
+            link.terminate()
+            link.wait()
+        atftpd.terminate()
+        atftpd.wait()
 
 
 def measure_driver_startup(b):
@@ -273,6 +371,7 @@ def free_display():
 
 MEASURES = {
     "uploads": measure_uploads,
+    "slow-link": measure_slow_link,
     "driver-startup": measure_driver_startup,
     "trace-window": measure_trace_window,
     "memory": measure_memory,
@@ -326,11 +425,13 @@ def main():
     bench = Bench(args.runs, work)
     try:
         chosen = args.only or list(MEASURES)
-        if "uploads" in chosen:
-            for row in measure_uploads(bench):
-                out(row)
-            out()
-        others = [name for name in chosen if name != "uploads"]
+        # The two measures with tables of their own come first.
+        for table in ("uploads", "slow-link"):
+            if table in chosen:
+                for row in MEASURES[table](bench):
+                    out(row)
+                out()
+        others = [name for name in chosen if name not in ("uploads", "slow-link")]
         if others:
             out("| measure | value | target |")
             out("|---|---|---|")
