@@ -92,6 +92,7 @@ void TUdp::Open() {
             throw EUdpException("async select failure");
         }
         connect(Notifier, &QSocketNotifier::activated, this, &TUdp::NotifierActivated);
+        Unread = false;
     } catch (...) {
         Close();
         throw;
@@ -121,7 +122,10 @@ qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
     // MSG_TRUNC makes the kernel report the datagram's real length, so a cut one is recognised.
     const ssize_t received = recvfrom(SocketHandle, Buf, size_t(qMax(Size, 0)), MSG_TRUNC,
                                       reinterpret_cast<sockaddr*>(&FromAddress), &fromLength);
-    Notifier->setEnabled(true);
+    Unread = false;
+    if (!Notifier->isEnabled()) {
+        Notifier->setEnabled(true);
+    }
     if (received < 0 || received > Size) {
         return -1;
     }
@@ -181,17 +185,32 @@ void TUdp::WndProc(TMessage& Message) {
 }
 
 void TUdp::NotifierActivated() {
+    // One notification per waiting datagram: the next one comes only after ReceiveText. While a
+    // handler has not read its datagram, the socket stays readable, so the notifier is disarmed
+    // whenever that shows: when a nested event loop reports the same datagram again (a handler
+    // that raised before reading shows the exception in one), and when the handler returns
+    // without reading. Disarming costs the event loop two wake-ups, so a handler that reads, as
+    // every upload's does, leaves the notifier armed.
+    if (Unread) {
+        Notifier->setEnabled(false);
+        return;
+    }
     // The kernel reports ICMP errors only to connected UDP sockets (or with IP_RECVERR), so this
     // socket, which sends with sendto, never holds an error for a notification to carry.
     TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle), MakeLParam(FD_READ, 0), 0};
-    // One notification per waiting datagram: the next one comes only after ReceiveText. The
-    // notifier is disarmed before the handler runs, not after, because a handler that raises
-    // before reading shows the exception in a nested event loop, where an armed notifier would
-    // report the same datagram again, and again inside each nested display.
-    Notifier->setEnabled(false);
+    Unread = true;
     try {
         WndProc(message);
     } catch (...) {
+        DisarmWhileUnread();
         HandleException();
+    }
+    DisarmWhileUnread();
+}
+
+void TUdp::DisarmWhileUnread() {
+    // The handler may have closed the endpoint.
+    if (Unread && Notifier) {
+        Notifier->setEnabled(false);
     }
 }

@@ -71,9 +71,12 @@ public:
 
 private:
     void NotifierActivated();
+    void DisarmWhileUnread();
 
     int SocketHandle = -1;
     QSocketNotifier* Notifier = nullptr;
+    // A datagram has been reported and ReceiveText has not been called since.
+    bool Unread = false;
     // Where datagrams go: an IPv4 or IPv6 address with its port.
     sockaddr_storage Destination{};
     socklen_t DestinationLength = 0;

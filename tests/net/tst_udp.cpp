@@ -116,6 +116,20 @@ void TestUdp::noFurtherEventUntilReceive() {
     QCOMPARE(events, 2);
     QCOMPARE(p.udp.ReceiveText(buf, sizeof buf), -1);
 
+    // A handler that waits in an event loop of its own before it reads is not told of the same
+    // datagram again while it waits.
+    int nested = 0;
+    p.udp.OnRead = [&](QObject*) {
+        ++nested;
+        QTest::qWait(50);
+        char one[4];
+        p.udp.ReceiveText(one, sizeof one);
+    };
+    p.toEndpoint("c");
+    QTRY_COMPARE(nested, 1);
+    QTest::qWait(50);
+    QCOMPARE(nested, 1);
+
     // An endpoint nobody listens to is told once and then stays quiet: no busy loop.
     Pair<CountingUdp> quiet;
     quiet.toEndpoint("1");
