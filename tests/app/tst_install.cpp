@@ -56,6 +56,24 @@ void StartAsUser(QProcess& process, const QString& program, const QStringList& a
     }
 }
 
+// Whether a started program opens the pipe at path for reading, which shows from here as a
+// writer's open that succeeds; the program is ended either way.
+bool OpensPipe(QProcess& program, const QString& path) {
+    int pipe = -1;
+    for (int attempt = 0; attempt < 200 && pipe < 0; ++attempt) {
+        pipe = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        if (pipe < 0) {
+            QTest::qWait(50);
+        }
+    }
+    if (pipe >= 0) {
+        ::close(pipe);
+    }
+    program.kill();
+    program.waitForFinished();
+    return pipe >= 0;
+}
+
 } // namespace
 
 void TestInstall::initTestCase() {
@@ -110,20 +128,8 @@ void TestInstall::storeLivesBesideTheProgram() {
     program.setWorkingDirectory(QDir::tempPath());
     program.start(prefix.filePath("bin/zanvel-tftp"), {});
     QVERIFY(program.waitForStarted());
-
-    int pipe = -1;
-    for (int attempt = 0; attempt < 200 && pipe < 0; ++attempt) {
-        pipe = ::open(QFile::encodeName(store).constData(), O_WRONLY | O_NONBLOCK);
-        if (pipe < 0) {
-            QTest::qWait(50);
-        }
-    }
-    if (pipe >= 0) {
-        ::close(pipe);
-    }
-    program.kill();
-    program.waitForFinished();
-    QVERIFY2(pipe >= 0, "the installed program did not read lib/zanvel-tftp/entrys.txt");
+    const bool opened = OpensPipe(program, store);
+    QVERIFY2(opened, "the installed program did not read lib/zanvel-tftp/entrys.txt");
 }
 
 void TestInstall::commandLineReadsTheSameStore() {
@@ -199,21 +205,10 @@ void TestInstall::installedForEveryone() {
     program.setProcessEnvironment(environment);
     StartAsUser(program, prefix.filePath("bin/zanvel-tftp"), {});
     QVERIFY(program.waitForStarted());
-    int pipe = -1;
-    for (int attempt = 0; attempt < 200 && pipe < 0; ++attempt) {
-        pipe = ::open(QFile::encodeName(read).constData(), O_WRONLY | O_NONBLOCK);
-        if (pipe < 0) {
-            QTest::qWait(50);
-        }
-    }
-    if (pipe >= 0) {
-        ::close(pipe);
-    }
-    program.kill();
-    program.waitForFinished();
+    const bool opened = OpensPipe(program, read);
     QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0755) == 0);
     QFile::remove(programDir + "/entrys.txt");
-    QVERIFY2(pipe >= 0, qPrintable("the program did not read " + read));
+    QVERIFY2(opened, qPrintable("the program did not read " + read));
 }
 
 void TestInstall::cleanupTestCase() {
