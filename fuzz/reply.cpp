@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         asked.WindowSize = 16;
         asked.TransferSize = 1000;
         const auto granted = Tftp::AcceptOptionAck(asked, *options);
-        if (granted && (granted->BlockSize < Tftp::MinBlockSize || granted->BlockSize > 1468 ||
+        if (granted && (granted->BlockSize < MinBlkSize || granted->BlockSize > 1468 ||
                         granted->WindowSize < 1 || granted->WindowSize > 16)) {
             std::abort();
         }

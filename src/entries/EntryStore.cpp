@@ -24,7 +24,6 @@ const QString RemoteFileKey = QStringLiteral("remotefile");
 // Written only for an entry that asks for the option, so other entries stay as they were.
 const QString BlkSizeKey = QStringLiteral("blksize");
 const QString WindowSizeKey = QStringLiteral("windowsize");
-constexpr int MinBlkSize = 8, MaxBlkSize = 65464, MaxWindowSize = 65535;
 
 // An option's stored value; 0 (not asked) for one missing or out of its range.
 qint32 OptionValue(const TIniFile& Ini, const QString& Section, const QString& Key, int Low,
@@ -137,19 +136,15 @@ void Write(const QString& Path, const QByteArray& Bytes) {
 
 void Save(const TEntryList& List, const QString& Path, bool KeepEmptyStore) {
     if (List.Count() == 0) {
-        if (!QFile::exists(Path)) {
-            if (KeepEmptyStore) {
-                Write(Path, QByteArray());
-            }
+        const bool exists = QFile::exists(Path);
+        if (exists && StoreContent(Path) == TStoreContent::Foreign) {
             return;
         }
-        // A store that cannot be removed is not worth a word: it keeps the last saved list.
-        if (StoreContent(Path) != TStoreContent::Foreign) {
-            if (KeepEmptyStore) {
-                Write(Path, QByteArray());
-            } else {
-                QFile::remove(Path);
-            }
+        if (KeepEmptyStore) {
+            Write(Path, QByteArray());
+        } else if (exists) {
+            // A store that cannot be removed is not worth a word: it keeps the last saved list.
+            QFile::remove(Path);
         }
         return;
     }

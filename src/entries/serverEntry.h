@@ -2,6 +2,11 @@
 
 #include <QString>
 
+// What an entry may ask the server for: block sizes (RFC 2348) and windows (RFC 7440).
+constexpr qint32 MinBlkSize = 8;
+constexpr qint32 MaxBlkSize = 65464;
+constexpr qint32 MaxWindowSize = 65535;
+
 // One named upload target.
 class TServerEntry {
 public:

@@ -32,8 +32,8 @@ std::optional<TNumberOption> NumberOption(const QString& Argument) {
     // clang-format off
     static const TNumberOption Options[] = {
         {QStringLiteral("--retransmit"), "milliseconds", 1, 3600000, &TSendArguments::RetransmitMs},
-        {QStringLiteral("--blksize"),    "bytes",        8, 65464,   &TSendArguments::BlkSize},
-        {QStringLiteral("--windowsize"), "blocks",       1, 65535,   &TSendArguments::WindowSize},
+        {QStringLiteral("--blksize"), "bytes", MinBlkSize, MaxBlkSize, &TSendArguments::BlkSize},
+        {QStringLiteral("--windowsize"), "blocks", 1, MaxWindowSize, &TSendArguments::WindowSize},
     };
     // clang-format on
     for (const TNumberOption& option : Options) {

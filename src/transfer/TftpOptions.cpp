@@ -4,6 +4,9 @@
 
 namespace Tftp {
 
+// A DATA packet of the largest block an entry may ask for fits the packet buffer.
+static_assert(MaxBlockSize == MaxBlkSize);
+
 QList<Option> OptionRequest::Options() const {
     QList<Option> options;
     if (BlockSize > 0) {
@@ -40,7 +43,7 @@ std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<O
         // Option names are not case-sensitive.
         const QByteArray option = name.toLower();
         if (option == "blksize" && asked.BlockSize > 0 && !blockSeen) {
-            const auto size = OptionNumber(value, MinBlockSize, asked.BlockSize);
+            const auto size = OptionNumber(value, MinBlkSize, asked.BlockSize);
             if (!size) {
                 return std::nullopt;
             }

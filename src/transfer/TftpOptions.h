@@ -1,5 +1,6 @@
 #pragma once
 
+#include "entries/serverEntry.h"
 #include "transfer/TftpPacket.h"
 
 #include <QList>
@@ -8,9 +9,6 @@
 // Option negotiation for a write request (RFC 2347): block size (RFC 2348), transfer size
 // (RFC 2349) and window size (RFC 7440). Free of sockets, like the packets.
 namespace Tftp {
-
-constexpr int MinBlockSize = 8;
-constexpr int MaxWindowSize = 65535;
 
 // What an upload asks the server for; 0 where it asks nothing.
 struct OptionRequest {

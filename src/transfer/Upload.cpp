@@ -95,7 +95,6 @@ void TUpload::Start(const TServerEntry& Entry) {
 void TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
     Asked = Options;
     Negotiating = Options.Any();
-    LastBlock = qint32(FileData.size() / BlockSize) + 1;
     Trace("make WQR packet");
     if (Negotiating) {
         QStringList asked;
@@ -201,7 +200,6 @@ void TUpload::OptionAckReceived(QByteArrayView datagram) {
     Negotiating = false;
     BlockSize = granted->BlockSize;
     WindowSize = granted->WindowSize;
-    LastBlock = qint32(FileData.size() / BlockSize) + 1;
     Trace("options acked: blksize=%1 windowsize=%2", BlockSize, WindowSize);
     Acknowledged(0);
 }
@@ -253,7 +251,7 @@ void TUpload::Acknowledged(qint32 block) {
     RetryCount = 0;
     const qint32 before = AckedNo;
     AckedNo = block;
-    if (AckedNo == LastBlock) {
+    if (AckedNo == LastBlock()) {
         Udp1->Close();
         if (OnProgress) {
             OnProgress(FileData.size(), FileData.size());
@@ -275,6 +273,10 @@ void TUpload::Acknowledged(qint32 block) {
     SendBlocks(AckedNo + 1, true);
 }
 
+qint32 TUpload::LastBlock() const {
+    return qint32(FileData.size() / BlockSize) + 1;
+}
+
 void TUpload::BuildBlock(qint32 block) {
     const qint64 offset = qint64(block - 1) * BlockSize;
     const qint64 length = qMin<qint64>(BlockSize, FileData.size() - offset);
@@ -285,8 +287,8 @@ void TUpload::BuildBlock(qint32 block) {
 // Sends the window that starts at block `from`, each block with its trace line unless a
 // time-out resends it.
 void TUpload::SendBlocks(qint32 from, bool announce) {
-    const qint32 last = qMin(LastBlock, qint32(qMin<qint64>(qint64(from) + WindowSize - 1,
-                                                            std::numeric_limits<qint32>::max())));
+    const qint32 last = qMin(LastBlock(), qint32(qMin<qint64>(qint64(from) + WindowSize - 1,
+                                                              std::numeric_limits<qint32>::max())));
     for (qint32 block = from; block <= last; ++block) {
         BuildBlock(block);
         if (block > BlockNo) {

@@ -50,8 +50,6 @@ public:
     // The last block sent; the last block acknowledged (0 for the write request, -1 before).
     qint32 BlockNo = 0;
     qint32 AckedNo = -1;
-    // The file's last block, the first shorter than BlockSize (perhaps empty).
-    qint32 LastBlock = 0;
     // What the write request asks for, whether its answer is still awaited, and what the
     // upload goes on with.
     Tftp::OptionRequest Asked;
@@ -65,6 +63,8 @@ public:
 
 private:
     bool TraceWanted() const;
+    // The file's last block, the first shorter than BlockSize (perhaps empty).
+    qint32 LastBlock() const;
     template <typename... Numbers> void Trace(const char* Text, Numbers... Values);
     bool ReadLocalFile(const QString& Path);
     void SendWriteRequest(const Tftp::OptionRequest& Options);
