@@ -9,7 +9,9 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <netdb.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -156,6 +158,25 @@ void TUdp::SendText(const char* Buf, qint32 Len) {
     if (sent == Len && OnWrite) {
         OnWrite(this);
     }
+}
+
+bool TUdp::AwaitReadable(qint32 Microseconds) {
+    if (!IsOpen()) {
+        return false;
+    }
+    const auto now = [] {
+        timespec time{};
+        clock_gettime(CLOCK_MONOTONIC, &time);
+        return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+    };
+    const qint64 until = now() + qint64(Microseconds) * 1000;
+    pollfd socket{SocketHandle, POLLIN, 0};
+    do {
+        if (poll(&socket, 1, 0) > 0) {
+            return true;
+        }
+    } while (now() < until);
+    return false;
 }
 
 void TUdp::SetRemotePort(qint32 NewPort) {

@@ -60,6 +60,9 @@ public:
     // waiting and for a datagram longer than Size.
     qint32 ReceiveText(char* Buf, qint32 Size);
     void SendText(const char* Buf, qint32 Len);
+    // Waits up to Microseconds, without sleeping, until a datagram is waiting; true if one is.
+    // It reads nothing: the datagram is reported through OnRead as any other.
+    bool AwaitReadable(qint32 Microseconds);
     void SetRemotePort(qint32 NewPort);
     // The port datagrams are sent to.
     qint32 RemotePort() const;

@@ -62,6 +62,7 @@ private slots:
     void ipv6Addresses();
     void oneReadEventPerDatagram();
     void noFurtherEventUntilReceive();
+    void awaitReadableLeavesTheDatagramToOnRead();
     void receiveReportsLengthAndSender();
     void truncatedDatagramFailsAndKeepsPeer();
     void closedEndpointRaises();
@@ -137,6 +138,28 @@ void TestUdp::noFurtherEventUntilReceive() {
     QTRY_COMPARE(quiet.udp.messages, 1);
     QTest::qWait(50);
     QCOMPARE(quiet.udp.messages, 1);
+}
+
+void TestUdp::awaitReadableLeavesTheDatagramToOnRead() {
+    TUdp closed;
+    QVERIFY(!closed.AwaitReadable(1000));
+
+    Pair p;
+    QList<QByteArray> seen;
+    p.udp.OnRead = [&](QObject*) {
+        char buf[16];
+        const int n = p.udp.ReceiveText(buf, sizeof buf);
+        seen.append(QByteArray(buf, qMax(n, 0)));
+    };
+    QVERIFY(!p.udp.AwaitReadable(1000));
+    p.toEndpoint("one");
+    QVERIFY(p.udp.AwaitReadable(5000000));
+    QVERIFY(p.udp.AwaitReadable(0));
+    QVERIFY(seen.isEmpty());
+    QTRY_COMPARE(seen.size(), 1);
+    QTest::qWait(50);
+    QCOMPARE(seen, QList<QByteArray>{"one"});
+    QVERIFY(!p.udp.AwaitReadable(0));
 }
 
 void TestUdp::receiveReportsLengthAndSender() {
