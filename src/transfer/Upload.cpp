@@ -17,6 +17,10 @@ constexpr int MaxTimeouts = 5;
 constexpr int RepeatQuietDivisor = 10;
 // Progress is reported every 32 blocks (16 KiB).
 constexpr int ProgressStep = 32;
+// How long the upload waits awake for an answer that came within that time the last time, and
+// after how many such waits in a row in vain it leaves every answer to the event loop.
+constexpr qint32 AnswerWaitUs = 50;
+constexpr qint32 MaxWaitsInVain = 3;
 
 TransferResult OpenFailureResult(const char* message) {
     const QByteArray text(message);
@@ -61,6 +65,7 @@ void TUpload::Start(const TServerEntry& Entry) {
     BlockNo = 0;
     AckedNo = -1;
     RetryCount = 0;
+    WaitsInVain = 0;
     BlockSize = Tftp::BlockSize;
     WindowSize = 1;
 
@@ -247,6 +252,7 @@ void TUpload::AckReceived(quint16 block) {
 }
 
 void TUpload::Acknowledged(qint32 block) {
+    const qint64 answeredAfterNs = SendClock.nsecsElapsed() - LastSendNs;
     Timer1->stop();
     RetryCount = 0;
     const qint32 before = AckedNo;
@@ -271,6 +277,21 @@ void TUpload::Acknowledged(qint32 block) {
         Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
     }
     SendBlocks(AckedNo + 1, true);
+    AwaitAnswer(answeredAfterNs);
+}
+
+void TUpload::AwaitAnswer(qint64 lastAnsweredAfterNs) {
+    // A server on the same machine or network answers within tens of microseconds. Going to
+    // sleep in the event loop and being woken for each answer would then take longer than the
+    // answer itself, and add up to much of a large file's time: so the thread waits for it
+    // awake, briefly, and the event loop then reports it at once. Slow answers are not waited
+    // for, so a distant or silent server costs no processor time; nor are answers from a server
+    // that could not answer while the thread waited (one on the same thread, or on a machine
+    // with a single processor busy).
+    if (lastAnsweredAfterNs > qint64(AnswerWaitUs) * 1000 || WaitsInVain >= MaxWaitsInVain) {
+        return;
+    }
+    WaitsInVain = Udp1->AwaitReadable(AnswerWaitUs) ? 0 : WaitsInVain + 1;
 }
 
 qint32 TUpload::LastBlock() const {

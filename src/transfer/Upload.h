@@ -60,6 +60,8 @@ public:
     qint32 RetryCount = 0;
     // When the current packet last went out, on SendClock.
     qint64 LastSendNs = 0;
+    // Answers awaited awake in vain, in a row.
+    qint32 WaitsInVain = 0;
 
 private:
     bool TraceWanted() const;
@@ -74,6 +76,7 @@ private:
     void ErrorReceived(const Tftp::Reply& reply);
     void BuildBlock(qint32 block);
     void SendBlocks(qint32 from, bool announce);
+    void AwaitAnswer(qint64 lastAnsweredAfterNs);
     void SendPacket();
     bool SentMomentsAgo() const;
     void End(TransferResult result);

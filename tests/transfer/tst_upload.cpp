@@ -57,6 +57,8 @@ private slots:
     void unusableLocalFile_data();
     void unusableLocalFile();
     void progressEvery32Blocks();
+    void answersAwaitedAwake_data();
+    void answersAwaitedAwake();
     void dataFollowsServerTransferPort();
     void serverRepeatsResendEveryTime();
     void networkCopiesOfAcksSendNothing_data();
@@ -159,6 +161,30 @@ void TestUpload::progressEvery32Blocks() {
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(f.progress, (QList<qint64>{0, 32 * 512, 64 * 512, 96 * 512, 51200}));
     QCOMPARE(f.server.dataBlocks().size(), 101);
+}
+
+void TestUpload::answersAwaitedAwake_data() {
+    QTest::addColumn<int>("answerDelayMs");
+    QTest::addColumn<int>("waitsInVain");
+    // The scripted server answers on this thread, so never while the upload waits awake: the
+    // upload soon stops waiting, instead of spending that wait on every block.
+    QTest::newRow("at once, on the same thread") << 0 << 3;
+    // A slow answer is not waited for at all.
+    QTest::newRow("after 1 ms") << 1 << 0;
+}
+
+void TestUpload::answersAwaitedAwake() {
+    QFETCH(int, answerDelayMs);
+    QFETCH(int, waitsInVain);
+    UploadFixture f;
+    f.server.script = [&](const Datagram& d) {
+        f.server.answer(ScriptedTftpServer::ack(d.opcode() == 2 ? 0 : d.number()), answerDelayMs);
+    };
+    const QByteArray content = PatternBytes(100 * 512);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.file(), content);
+    QCOMPARE(f.upload.WaitsInVain, waitsInVain);
 }
 
 void TestUpload::dataFollowsServerTransferPort() {
