@@ -280,16 +280,21 @@ def measure_memory(b):
     yield f"| peak memory, 64 MiB upload | {peak / 1024:.0f} MiB (file + {peak / 1024 - 64:.0f} MiB) | file + 40 MiB |"
 
 
-def strace_counts(command):
-    with tempfile.NamedTemporaryFile("r", suffix=".strace") as log:
-        subprocess.run(["strace", "-f", "-c", "-o", log.name] + command, env=ENV,
-                       capture_output=True)
+def syscall_counts(command):
+    """How often the command made each system call, counted by the kernel's tracepoints: unlike
+    strace, they slow the calls too little to change how a client waits."""
+    with tempfile.NamedTemporaryFile("r", suffix=".perf") as log:
+        done = subprocess.run(["perf", "stat", "-x,", "-o", log.name,
+                               "-e", "syscalls:sys_enter_*", "--"] + command, env=ENV,
+                              capture_output=True, text=True)
         counts = []
         for line in log:
-            parts = line.split()
-            if len(parts) >= 5 and parts[3].isdigit() and parts[-1] != "total":
-                counts.append((parts[-1], int(parts[3])))
-    return counts
+            parts = line.split(",")
+            if len(parts) > 2 and parts[0].isdigit() and parts[2].startswith("syscalls:sys_enter_"):
+                counts.append((parts[2].removeprefix("syscalls:sys_enter_"), int(parts[0])))
+    if not counts:
+        raise RuntimeError("perf counted no system call: " + done.stderr.strip()[-200:])
+    return sorted(counts, key=lambda count: -count[1])
 
 
 def measure_calls_per_block(b):
@@ -300,10 +305,10 @@ def measure_calls_per_block(b):
         if name not in ("zanvel-upload", "reference", "tftp-hpa"):
             continue
         _, cpu, _, _ = timed(command(local, "c.bin"))
-        counts = [(n, c) for n, c in strace_counts(command(local, "c.bin")) if c >= blocks / 2]
+        counts = [(n, c) for n, c in syscall_counts(command(local, "c.bin")) if c >= blocks / 2]
         per_block = ", ".join(f"{c / blocks:.2f} {n}" for n, c in counts)
         total = sum(c for _, c in counts) / blocks
-        yield f"| {name}: system calls a block (8 MiB) | {total:.1f} ({per_block}) | no more than tftp-hpa |"
+        yield f"| {name}: system calls a block (8 MiB) | {total:.1f} ({per_block}) | |"
         yield f"| {name}: CPU a block (8 MiB, user + system) | {cpu / blocks * 1e6:.1f} µs | |"
 
 
