@@ -165,17 +165,18 @@ void TestUpload::progressEvery32Blocks() {
 
 void TestUpload::answersAwaitedAwake_data() {
     QTest::addColumn<int>("answerDelayMs");
-    QTest::addColumn<int>("waitsInVain");
+    QTest::addColumn<int>("mostWaitsInVain");
     // The scripted server answers on this thread, so never while the upload waits awake: the
-    // upload soon stops waiting, instead of spending that wait on every block.
+    // upload soon stops waiting, instead of spending that wait on every block. (On a slow or
+    // busy machine, its answers may come too late to be waited for at all.)
     QTest::newRow("at once, on the same thread") << 0 << 3;
-    // A slow answer is not waited for at all.
+    // A slow answer is not waited for.
     QTest::newRow("after 1 ms") << 1 << 0;
 }
 
 void TestUpload::answersAwaitedAwake() {
     QFETCH(int, answerDelayMs);
-    QFETCH(int, waitsInVain);
+    QFETCH(int, mostWaitsInVain);
     UploadFixture f;
     f.server.script = [&](const Datagram& d) {
         f.server.answer(ScriptedTftpServer::ack(d.opcode() == 2 ? 0 : d.number()), answerDelayMs);
@@ -184,7 +185,8 @@ void TestUpload::answersAwaitedAwake() {
     f.setFile(content);
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(f.server.file(), content);
-    QCOMPARE(f.upload.WaitsInVain, waitsInVain);
+    QVERIFY2(f.upload.WaitsInVain <= mostWaitsInVain,
+             qPrintable(QString::number(f.upload.WaitsInVain)));
 }
 
 void TestUpload::dataFollowsServerTransferPort() {
