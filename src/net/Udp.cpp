@@ -5,11 +5,12 @@
 #include "net/EUdpException.h"
 #include "net/WinSockErrors.h"
 
+#include <QDeadlineTimer>
 #include <QSocketNotifier>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <ctime>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -164,18 +165,13 @@ bool TUdp::AwaitReadable(qint32 Microseconds) {
     if (!IsOpen()) {
         return false;
     }
-    const auto now = [] {
-        timespec time{};
-        clock_gettime(CLOCK_MONOTONIC, &time);
-        return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
-    };
-    const qint64 until = now() + qint64(Microseconds) * 1000;
+    const QDeadlineTimer deadline(std::chrono::microseconds(Microseconds), Qt::PreciseTimer);
     pollfd socket{SocketHandle, POLLIN, 0};
     do {
         if (poll(&socket, 1, 0) > 0) {
             return true;
         }
-    } while (now() < until);
+    } while (!deadline.hasExpired());
     return false;
 }
 
