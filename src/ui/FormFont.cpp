@@ -1,15 +1,15 @@
 #include "ui/FormFont.h"
 
 #include <QFontDatabase>
-#include <QStringList>
 
 QFont FormFont() {
     // Chosen among the installed families: given a list, fontconfig answers the first name with
-    // any font at all and takes the Japanese glyphs from a wider monospaced one.
+    // any font at all and takes the Japanese glyphs from a wider monospaced one. A family is
+    // listed under the name of the desktop's language ("IPA Pゴシック" in a Japanese one), so
+    // it is asked for by a name that any language's list resolves: hasFamily knows the others.
     static const QString family = [] {
-        const QStringList installed = QFontDatabase::families();
         for (const char* name : {"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic"}) {
-            if (installed.contains(QString::fromUtf8(name))) {
+            if (QFontDatabase::hasFamily(QString::fromUtf8(name))) {
                 return QString::fromUtf8(name);
             }
         }

@@ -175,7 +175,9 @@ void TestMainForm::windowAndControls() {
     QCOMPARE(QApplication::focusWidget(), form->EntryListBox);
     QCOMPARE(form->Panel2->geometry(), QRect(0, 160, 323, 105));
     QCOMPARE(form->ServerAddressLbl->pos(), QPoint(168, 11));
-    // With the program's font no caption runs into the control beside it or out of the window.
+    // With the program's font, proportional in any language, no caption runs into the control
+    // beside it or out of the window.
+    QVERIFY(form->fontMetrics().horizontalAdvance(u'i') < form->fontMetrics().horizontalAdvance(u'W'));
     for (const char* name : {"Label2", "Label5", "Label4"}) {
         const QLabel* label = form->findChild<QLabel*>(name);
         QVERIFY2(label->x() + label->sizeHint().width() <= 168, name);
