@@ -11,7 +11,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <netdb.h>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -25,39 +26,36 @@ quint16 CheckedPort(qint32 port) {
     return quint16(port);
 }
 
-// The address to send to: the first IPv4 address the resolver lists for the host, and only for
-// a host that has none, its first IPv6 address. An IPv6 address may stand in brackets.
-bool LookUpHost(QString address, sockaddr_storage& result, socklen_t& length) {
-    if (address.startsWith(u'[') && address.endsWith(u']')) {
-        address = address.sliced(1, address.size() - 2);
+// The first error the host or a router sent back about an earlier datagram, taken off the
+// socket's error queue; 0 when there is none.
+int TakeQueuedError(int socket) {
+    char control[512];
+    sockaddr_storage offender{};
+    iovec nothing{nullptr, 0};
+    msghdr message{};
+    message.msg_name = &offender;
+    message.msg_namelen = sizeof offender;
+    message.msg_iov = &nothing;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    if (recvmsg(socket, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
+        return 0;
     }
-    for (const int family : {AF_INET, AF_INET6}) {
-        addrinfo hints{};
-        hints.ai_family = family;
-        hints.ai_socktype = SOCK_DGRAM;
-        addrinfo* found = nullptr;
-        if (getaddrinfo(address.toUtf8().constData(), nullptr, &hints, &found) == 0 && found) {
-            length = found->ai_addrlen;
-            std::memcpy(&result, found->ai_addr, found->ai_addrlen);
-            freeaddrinfo(found);
-            return true;
+    int error = 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c && !error; c = CMSG_NXTHDR(&message, c)) {
+        if ((c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR) ||
+            (c->cmsg_level == SOL_IPV6 && c->cmsg_type == IPV6_RECVERR)) {
+            sock_extended_err extended;
+            std::memcpy(&extended, CMSG_DATA(c), sizeof extended);
+            error = int(extended.ee_errno);
         }
     }
-    return false;
-}
-
-quint16 PortOf(const sockaddr_storage& address) {
-    return ntohs(address.ss_family == AF_INET6
-                     ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
-                     : reinterpret_cast<const sockaddr_in&>(address).sin_port);
-}
-
-void SetPortOf(sockaddr_storage& address, quint16 port) {
-    if (address.ss_family == AF_INET6) {
-        reinterpret_cast<sockaddr_in6&>(address).sin6_port = htons(port);
-    } else {
-        reinterpret_cast<sockaddr_in&>(address).sin_port = htons(port);
-    }
+    // The same error is also pending on the socket, where it would fail the next receive.
+    int pending = 0;
+    socklen_t length = sizeof pending;
+    getsockopt(socket, SOL_SOCKET, SO_ERROR, &pending, &length);
+    return error ? error : pending;
 }
 
 } // namespace
@@ -77,19 +75,43 @@ void TUdp::Open() {
     if (SocketHandle < 0) {
         throw EUdpException("cannot create socket");
     }
+    const QList<TSocketAddress> found = [this] {
+        try {
+            CheckedPort(Port);
+            return ResolveHost(Address);
+        } catch (...) {
+            Close();
+            throw;
+        }
+    }();
+    Close();
+    if (found.isEmpty()) {
+        throw EUdpException("host lookup failure");
+    }
+    OpenAt(found.constFirst());
+}
+
+void TUdp::OpenAt(const TSocketAddress& Server) {
+    if (IsOpen()) {
+        return;
+    }
+    const quint16 port = CheckedPort(Port);
+    SocketHandle = socket(Server.Family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (SocketHandle < 0) {
+        throw EUdpException("cannot create socket");
+    }
     try {
-        const quint16 port = CheckedPort(Port);
-        if (!LookUpHost(Address, Destination, DestinationLength)) {
-            throw EUdpException("host lookup failure");
+        Destination = Server;
+        Destination.SetPort(port);
+        // The host's word that nothing listens on the port (ICMP port unreachable) reaches
+        // a socket that sends with sendto only through its error queue.
+        const int on = 1;
+        if (Server.Family() == AF_INET6) {
+            setsockopt(SocketHandle, SOL_IPV6, IPV6_RECVERR, &on, sizeof on);
+        } else {
+            setsockopt(SocketHandle, SOL_IP, IP_RECVERR, &on, sizeof on);
         }
-        SetPortOf(Destination, port);
-        if (Destination.ss_family == AF_INET6) {
-            ::close(SocketHandle);
-            SocketHandle = socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            if (SocketHandle < 0) {
-                throw EUdpException("cannot create socket");
-            }
-        }
+        LastSendError = 0;
         Notifier = new QSocketNotifier(SocketHandle, QSocketNotifier::Read, this);
         if (!Notifier->isValid()) {
             throw EUdpException("async select failure");
@@ -121,10 +143,11 @@ qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
     if (!IsOpen()) {
         throw EUdpException("ReceiveText - Socket Not Connected");
     }
-    socklen_t fromLength = sizeof FromAddress;
+    TSocketAddress from;
+    from.Length = sizeof from.Storage;
     // MSG_TRUNC makes the kernel report the datagram's real length, so a cut one is recognised.
     const ssize_t received = recvfrom(SocketHandle, Buf, size_t(qMax(Size, 0)), MSG_TRUNC,
-                                      reinterpret_cast<sockaddr*>(&FromAddress), &fromLength);
+                                      reinterpret_cast<sockaddr*>(&from.Storage), &from.Length);
     Unread = false;
     if (!Notifier->isEnabled()) {
         Notifier->setEnabled(true);
@@ -133,16 +156,8 @@ qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
         return -1;
     }
     if (received > 0) {
-        char text[INET6_ADDRSTRLEN] = {};
-        if (FromAddress.ss_family == AF_INET6) {
-            inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(FromAddress).sin6_addr, text,
-                      sizeof text);
-        } else {
-            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(FromAddress).sin_addr, text,
-                      sizeof text);
-        }
-        PeerAddress = QString::fromLatin1(text);
-        PeerPort = PortOf(FromAddress);
+        PeerAddress = from.Text();
+        PeerPort = from.Port();
     }
     return qint32(received);
 }
@@ -154,8 +169,15 @@ void TUdp::SendText(const char* Buf, qint32 Len) {
     if (!IsOpen()) {
         throw EUdpException("SendText - Socket Not Connected");
     }
-    const ssize_t sent = sendto(SocketHandle, Buf, size_t(Len), 0,
-                                reinterpret_cast<const sockaddr*>(&Destination), DestinationLength);
+    const ssize_t sent =
+        sendto(SocketHandle, Buf, size_t(Len), 0,
+               reinterpret_cast<const sockaddr*>(&Destination.Storage), Destination.Length);
+    if (sent < 0) {
+        // A full send buffer only delays the datagram to the next retransmission.
+        LastSendError = errno == EAGAIN || errno == ENOBUFS ? 0 : errno;
+        return;
+    }
+    LastSendError = 0;
     if (sent == Len && OnWrite) {
         OnWrite(this);
     }
@@ -176,11 +198,15 @@ bool TUdp::AwaitReadable(qint32 Microseconds) {
 }
 
 void TUdp::SetRemotePort(qint32 NewPort) {
-    SetPortOf(Destination, CheckedPort(NewPort));
+    Destination.SetPort(CheckedPort(NewPort));
 }
 
 qint32 TUdp::RemotePort() const {
-    return PortOf(Destination);
+    return Destination.Port();
+}
+
+QString TUdp::RemoteAddress() const {
+    return Destination.Length > 0 ? Destination.Text() : QString();
 }
 
 QString TUdp::SocketErrorText(qint32 Code) {
@@ -193,6 +219,10 @@ void TUdp::WndProc(TMessage& Message) {
         return;
     }
     const quint16 error = quint16(Message.LParam >> 16);
+    if (error != 0 && OnError) {
+        OnError(this, error);
+        return;
+    }
     if (error != 0) {
         throw EUdpException(("WSAAsyncSelect - " + SocketErrorText(error)).toStdString());
     }
@@ -212,9 +242,19 @@ void TUdp::NotifierActivated() {
         Notifier->setEnabled(false);
         return;
     }
-    // The kernel reports ICMP errors only to connected UDP sockets (or with IP_RECVERR), so this
-    // socket, which sends with sendto, never holds an error for a notification to carry.
-    TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle), MakeLParam(FD_READ, 0), 0};
+    // An error the network sent back comes first, in a notification of its own; a datagram
+    // waiting behind it keeps the socket readable and is reported next.
+    const int error = TakeQueuedError(SocketHandle);
+    TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle),
+                     MakeLParam(FD_READ, quint16(WinSock::FromErrno(error))), 0};
+    if (error != 0) {
+        try {
+            WndProc(message);
+        } catch (...) {
+            HandleException();
+        }
+        return;
+    }
     Unread = true;
     try {
         WndProc(message);

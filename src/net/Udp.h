@@ -1,13 +1,16 @@
 #pragma once
 
+#include "net/SocketAddress.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <netinet/in.h>
 
 class QSocketNotifier;
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
+// A socket error with its WinSock number.
+using TSocketErrorEvent = std::function<void(QObject* Sender, quint16 Error)>;
 
 // A window message as the endpoint's notification procedure sees it.
 struct TMessage {
@@ -25,8 +28,8 @@ constexpr quint32 MakeLParam(quint16 low, quint16 high) {
     return quint32(high) << 16 | low;
 }
 
-// One IPv4 datagram socket aimed at one server. Arriving datagrams are reported through OnRead
-// on the thread that owns the endpoint, one notification per waiting datagram: after a
+// One IPv4 or IPv6 datagram socket aimed at one server. Arriving datagrams are reported through
+// OnRead on the thread that owns the endpoint, one notification per waiting datagram: after a
 // notification the next one comes only once ReceiveText has been called, and only if a datagram
 // is still waiting then.
 class TUdp : public QObject {
@@ -48,10 +51,16 @@ public:
 
     TNotifyEvent OnRead;
     TNotifyEvent OnWrite;
+    // An error the network sent back about an earlier datagram (nothing listens on the port,
+    // no route to the host). Without a handler the notification raises it.
+    TSocketErrorEvent OnError;
 
     // Creates the socket, resolves Address and registers for read notifications. Does nothing
     // when already open. Raises EUdpException or ERangeError and leaves the endpoint closed.
+    // The look-up of a name holds the thread up; OpenAt takes an address looked up already.
     void Open();
+    // The same for Server, one of Address's addresses, at Port.
+    void OpenAt(const TSocketAddress& Server);
     // True when an open socket was closed without error.
     bool Close();
     bool IsOpen() const { return SocketHandle >= 0; }
@@ -60,12 +69,16 @@ public:
     // waiting and for a datagram longer than Size.
     qint32 ReceiveText(char* Buf, qint32 Size);
     void SendText(const char* Buf, qint32 Len);
+    // The errno of the last send when the system refused it, 0 when it took the datagram or
+    // only had no room for it yet.
+    int LastSendError = 0;
     // Waits up to Microseconds, without sleeping, until a datagram is waiting; true if one is.
     // It reads nothing: the datagram is reported through OnRead as any other.
     bool AwaitReadable(qint32 Microseconds);
     void SetRemotePort(qint32 NewPort);
-    // The port datagrams are sent to.
+    // The port and address datagrams are sent to.
     qint32 RemotePort() const;
+    QString RemoteAddress() const;
 
     static QString SocketErrorText(qint32 Code);
 
@@ -81,7 +94,5 @@ private:
     // A datagram has been reported and ReceiveText has not been called since.
     bool Unread = false;
     // Where datagrams go: an IPv4 or IPv6 address with its port.
-    sockaddr_storage Destination{};
-    socklen_t DestinationLength = 0;
-    sockaddr_storage FromAddress{};
+    TSocketAddress Destination;
 };

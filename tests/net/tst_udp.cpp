@@ -21,10 +21,18 @@ template <typename Endpoint = TUdp> struct Pair {
         udp.Port = server.port();
         udp.Open();
         udp.SendText("x", 1);
-        udpPort = server.receive()->port;
+        udpPort = server.receive().value_or(LoopbackSocket::Datagram()).port;
     }
     void toEndpoint(const QByteArray& bytes) { server.sendTo(udpPort, bytes); }
 };
+
+// The next datagram to reach `socket` carries `expected`; the test fails when none arrives.
+#define COMPARE_RECEIVED(socket, expected)                                                         \
+    do {                                                                                           \
+        const std::optional<LoopbackSocket::Datagram> datagram = (socket).receive();               \
+        QVERIFY2(datagram, "no datagram arrived");                                                 \
+        QCOMPARE(datagram->bytes, QByteArray(expected));                                           \
+    } while (false)
 
 // Receives once, as soon as the endpoint reports a waiting datagram.
 qint32 ReceiveWhenNotified(TUdp& udp, char* buf, qint32 size) {
@@ -74,6 +82,7 @@ private slots:
     void remotePortOutOfRange();
     void onWriteOncePerCompleteSend();
     void notificationWithErrorRaises();
+    void portUnreachableIsReported();
     void otherMessagesAreIgnored();
     void exceptionFromNotificationReachesDisplay();
     void raisingHandlerGetsNoEventInsideTheDisplay();
@@ -232,7 +241,7 @@ void TestUdp::secondOpenChangesNothing() {
     p.udp.Port = 1;
     p.udp.Open();
     p.udp.SendText("again", 5);
-    QCOMPARE(elsewhere.receive()->bytes, QByteArray("again"));
+    COMPARE_RECEIVED(elsewhere, "again");
 }
 
 void TestUdp::failedOpenLeavesEndpointClosed_data() {
@@ -262,7 +271,7 @@ void TestUdp::failedOpenLeavesEndpointClosed() {
     udp.Open();
     QVERIFY(udp.IsOpen());
     udp.SendText("ok", 2);
-    QCOMPARE(server.receive()->bytes, QByteArray("ok"));
+    COMPARE_RECEIVED(server, "ok");
 }
 
 void TestUdp::ipv6Addresses_data() {
@@ -297,7 +306,7 @@ void TestUdp::ipv6Addresses() {
     udp.SetRemotePort(udp.PeerPort);
     QCOMPARE(udp.RemotePort(), transfer.port());
     udp.SendText("data", 4);
-    QCOMPARE(transfer.receive()->bytes, QByteArray("data"));
+    COMPARE_RECEIVED(transfer, "data");
 }
 
 void TestUdp::dottedAddressResolvesToThatAddress() {
@@ -307,7 +316,7 @@ void TestUdp::dottedAddressResolvesToThatAddress() {
     udp.Port = second.port();
     udp.Open();
     udp.SendText("to .2", 5);
-    QCOMPARE(second.receive()->bytes, QByteArray("to .2"));
+    COMPARE_RECEIVED(second, "to .2");
     udp.Close();
 
     LoopbackSocket local;
@@ -315,7 +324,7 @@ void TestUdp::dottedAddressResolvesToThatAddress() {
     udp.Port = local.port();
     udp.Open();
     udp.SendText("by name", 7);
-    QCOMPARE(local.receive()->bytes, QByteArray("by name"));
+    COMPARE_RECEIVED(local, "by name");
 
     udp.Close();
     udp.Port = 65535;
@@ -328,13 +337,13 @@ void TestUdp::remotePortLastsUntilClose() {
     LoopbackSocket transfer;
     p.udp.SetRemotePort(transfer.port());
     p.udp.SendText("moved", 5);
-    QCOMPARE(transfer.receive()->bytes, QByteArray("moved"));
+    COMPARE_RECEIVED(transfer, "moved");
 
     p.udp.Close();
     p.udp.SetRemotePort(transfer.port()); // harmless while closed, and forgotten by Open
     p.udp.Open();
     p.udp.SendText("back", 4);
-    QCOMPARE(p.server.receive()->bytes, QByteArray("back"));
+    COMPARE_RECEIVED(p.server, "back");
 }
 
 void TestUdp::remotePortOutOfRange() {
@@ -343,7 +352,7 @@ void TestUdp::remotePortOutOfRange() {
              QStringLiteral("範囲チェックエラー"));
     QCOMPARE(ThrownMessage([&] { p.udp.SetRemotePort(-1); }), QStringLiteral("範囲チェックエラー"));
     p.udp.SendText("same", 4);
-    QCOMPARE(p.server.receive()->bytes, QByteArray("same"));
+    COMPARE_RECEIVED(p.server, "same");
     QVERIFY_THROWS_EXCEPTION(ERangeError, p.udp.SetRemotePort(70000));
 }
 
@@ -356,8 +365,8 @@ void TestUdp::onWriteOncePerCompleteSend() {
     p.udp.SendText("abc", 3);
     p.udp.SendText("abcd", 2);
     QCOMPARE(writes, (QList<QObject*>{&p.udp, &p.udp}));
-    QCOMPARE(p.server.receive()->bytes, QByteArray("abc"));
-    QCOMPARE(p.server.receive()->bytes, QByteArray("ab"));
+    COMPARE_RECEIVED(p.server, "abc");
+    COMPARE_RECEIVED(p.server, "ab");
 
     // A datagram the network refuses is not complete: no event.
     QByteArray tooLarge(70000, 'x');
@@ -382,6 +391,42 @@ void TestUdp::notificationWithErrorRaises() {
     TMessage read{WM_SOCKET_NOTIFY, 0, MakeLParam(FD_READ, 0), 0};
     udp.WndProc(read);
     QCOMPARE(reads, 1);
+}
+
+void TestUdp::portUnreachableIsReported() {
+    // Nothing listens on the port: the host answers with ICMP port unreachable.
+    TUdp udp;
+    udp.Address = QStringLiteral("127.0.0.1");
+    udp.Port = FreeUdpPort();
+    udp.Open();
+    QList<quint16> errors;
+    int reads = 0;
+    udp.OnError = [&](QObject*, quint16 error) {
+        errors.append(error);
+    };
+    udp.OnRead = [&](QObject*) {
+        char buf[16];
+        reads += udp.ReceiveText(buf, sizeof buf) == 4;
+    };
+    udp.SendText("ping", 4);
+    QTRY_COMPARE(errors, QList<quint16>{10061});
+
+    // The error is taken off the socket: a datagram that arrives next is read as usual.
+    LoopbackSocket peer;
+    udp.SetRemotePort(peer.port());
+    udp.SendText("here", 4);
+    const std::optional<LoopbackSocket::Datagram> from = peer.receive();
+    QVERIFY(from);
+    peer.sendTo(from->port, "back");
+    QTRY_COMPARE(reads, 1);
+    QCOMPARE(errors.size(), 1);
+
+    // Without a handler the notification raises, as any that carries an error.
+    ExceptionRecorder recorder;
+    udp.OnError = nullptr;
+    udp.SetRemotePort(FreeUdpPort());
+    udp.SendText("ping", 4);
+    QTRY_COMPARE(recorder.shown, QStringList{"WSAAsyncSelect - Connection refused"});
 }
 
 void TestUdp::otherMessagesAreIgnored() {

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "net/SocketAddress.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+
+// Looks a host name up without holding up the event loop: the resolver, which may wait seconds
+// for a name server, runs on a thread of its own, and the addresses are reported through
+// OnFound on the thread that owns the look-up. An address needs no resolver and is reported
+// before Start returns.
+class THostLookup : public QObject {
+    Q_OBJECT
+
+public:
+    explicit THostLookup(QObject* Owner = nullptr);
+    ~THostLookup() override;
+
+    // Called with the host's addresses, IPv4 first; empty when the host was not found.
+    std::function<void(const QList<TSocketAddress>& Addresses)> OnFound;
+    // What looks a name up, on the look-up's thread; ResolveHost unless a test says otherwise.
+    std::function<QList<TSocketAddress>(const QString& Host)> Resolver = ResolveHost;
+
+    // Starts looking Host up; a look-up under way is forgotten.
+    void Start(const QString& Host);
+    // Forgets the look-up under way: OnFound will not be called for it.
+    void Cancel();
+    bool Pending() const { return Waiting != nullptr; }
+
+private:
+    struct TResult;
+    void Arrived();
+
+    std::shared_ptr<TResult> Result;
+    QSocketNotifier* Waiting = nullptr;
+};
