@@ -28,7 +28,8 @@ void TProgressForm::CreateControls() {
     };
     Upload1->Tracing = TraceShown;
     Upload1->OnProgress = [this](qint64 Acked, qint64 Total) {
-        ProgressBar1->setValue(int(Acked * ProgressBar1->maximum() / Total));
+        ProgressBar1->setValue(Total > 0 ? int(Acked * ProgressBar1->maximum() / Total)
+                                         : ProgressBar1->maximum());
     };
     Upload1->OnEnd = [this](TransferResult Result) {
         done(Result);

@@ -2,10 +2,13 @@
 
 #include "entries/CodePage.h"
 #include "net/ApplicationException.h"
+#include "net/HostLookup.h"
 #include "net/Udp.h"
+#include "net/WinSockErrors.h"
 
-#include <QFile>
 #include <QStringList>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -21,16 +24,12 @@ constexpr int ProgressStep = 32;
 // after how many such waits in a row in vain it leaves every answer to the event loop.
 constexpr qint32 AnswerWaitUs = 50;
 constexpr qint32 MaxWaitsInVain = 3;
+// Errors the network sends back that say the server cannot be reached at this address.
+constexpr quint16 WsaConnectionRefused = 10061;
+constexpr quint16 WsaMessageSize = 10040;
 
 TransferResult OpenFailureResult(const char* message) {
-    const QByteArray text(message);
-    if (text == "cannot create socket") {
-        return trSocketCreateError;
-    }
-    if (text == "host lookup failure") {
-        return trHostNotFound;
-    }
-    return trSocketError;
+    return QByteArrayView(message) == "cannot create socket" ? trSocketCreateError : trSocketError;
 }
 
 } // namespace
@@ -38,9 +37,16 @@ TransferResult OpenFailureResult(const char* message) {
 TUpload::TUpload(QObject* parent)
     : QObject(parent)
     , Udp1(new TUdp(this))
-    , Timer1(new TRetransmitTimer(this)) {
+    , Timer1(new TRetransmitTimer(this))
+    , Lookup1(new THostLookup(this)) {
     Udp1->OnRead = [this](QObject* Sender) {
         Udp1Read(Sender);
+    };
+    Udp1->OnError = [this](QObject* Sender, quint16 Error) {
+        Udp1Error(Sender, Error);
+    };
+    Lookup1->OnFound = [this](const QList<TSocketAddress>& Found) {
+        Lookup1Found(Found);
     };
     Timer1->setInterval(RetransmitMs);
     connect(Timer1, &TRetransmitTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
@@ -68,36 +74,58 @@ void TUpload::Start(const TServerEntry& Entry) {
     WaitsInVain = 0;
     BlockSize = Tftp::BlockSize;
     WindowSize = 1;
+    FileSize = 0;
+    FailureText.clear();
+    Target = Entry;
+    Addresses.clear();
 
     Udp1->Port = Entry.ServerPort;
     Udp1->Address = Entry.ServerAddress;
-    try {
-        Udp1->Open();
-    } catch (const std::exception& e) {
-        End(OpenFailureResult(e.what()));
+    if (Entry.ServerPort < 0 || Entry.ServerPort > 65535) {
+        Fail(trSocketError, QStringLiteral("port %1 is beyond 65535").arg(Entry.ServerPort));
         return;
     }
+    Lookup1->Start(Entry.ServerAddress);
+}
 
-    if (!ReadLocalFile(Entry.LocalFile)) {
-        Udp1->Close();
-        End(trFileOpenError);
+void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
+    // The server is looked up before the local file is touched: the host decides the result
+    // when both are wrong.
+    if (Found.isEmpty()) {
+        Fail(trHostNotFound, QString());
         return;
     }
-    RemoteName = Entry.RemoteFile.toUtf8();
+    Addresses = Found;
+    AddressIndex = 0;
+    if (!OpenServer() || !OpenLocalFile()) {
+        return;
+    }
+    RemoteName = Target.RemoteFile.toUtf8();
     if (RemoteName.size() > Tftp::MaxNameLength) {
-        Udp1->Close();
         Trace("remote file name too long");
-        End(trFileOpenError);
+        Fail(trFileOpenError,
+             QStringLiteral("the remote name is longer than %1 bytes").arg(Tftp::MaxNameLength));
         return;
     }
     Tftp::OptionRequest options;
-    options.BlockSize = Entry.BlkSize;
-    options.WindowSize = Entry.WindowSize;
-    options.TransferSize = FileData.size();
+    options.BlockSize = Target.BlkSize;
+    options.WindowSize = Target.WindowSize;
+    options.TransferSize = FileSize;
     SendWriteRequest(options.Any() ? options : Tftp::OptionRequest());
 }
 
-void TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
+bool TUpload::OpenServer() {
+    try {
+        Udp1->OpenAt(Addresses[AddressIndex]);
+    } catch (const std::exception& e) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        const TransferResult result = OpenFailureResult(e.what());
+        return Fail(result, result == trSocketCreateError ? reason : QString::fromUtf8(e.what()));
+    }
+    return true;
+}
+
+bool TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
     Asked = Options;
     Negotiating = Options.Any();
     Trace("make WQR packet");
@@ -110,34 +138,76 @@ void TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
     }
     PacketLen = Tftp::MakeWriteRequest(Packet, RemoteName,
                                        Negotiating ? Options.Options() : QList<Tftp::Option>());
-    SendPacket();
+    return SendPacket();
 }
 
-bool TUpload::ReadLocalFile(const QString& Path) {
-    QFile SrcFile(Path);
-    if (!SrcFile.open(QIODevice::ReadOnly)) {
-        return false;
+bool TUpload::OpenLocalFile() {
+    const QString& path = Target.LocalFile;
+    Source.setFileName(path);
+    if (!Source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return Fail(trFileOpenError, QStringLiteral("%1: %2").arg(path, Source.errorString()));
     }
     Trace("file opened");
-    const qint64 size = SrcFile.size();
-    if (size <= 0) {
-        return false;
+    FileSize = Source.size();
+    if (FileSize <= 0 && !SendsEmptyFiles) {
+        return Fail(trFileOpenError, QStringLiteral("%1: the file is empty").arg(path));
     }
-    try {
-        FileData = QByteArray(size, Qt::Uninitialized);
-    } catch (const std::bad_alloc&) {
-        return false;
+    BufferOffset = 0;
+    Buffer.clear();
+    // The first chunk now: a file that cannot be read, or gives less than its size, is found
+    // before anything is sent.
+    return Buffered(0, qMin(FileSize, ReadAheadBytes));
+}
+
+bool TUpload::Buffered(qint64 Offset, qint64 Length) {
+    if (Offset >= BufferOffset && Offset + Length <= BufferOffset + Buffer.size()) {
+        return true;
     }
-    const qint64 read = SrcFile.read(FileData.data(), size);
-    if (read < 0) {
-        return false;
+    // Blocks go out in order, so the next chunk starts at the first block not yet
+    // acknowledged, which a time-out resends; a resend from further back reads from there.
+    const qint64 windowStart = qint64(qMax(AckedNo, 0)) * BlockSize;
+    const qint64 start = Offset >= windowStart && Offset + Length <= windowStart + ReadAheadBytes
+                             ? windowStart
+                             : Offset;
+    const qint64 wanted = qMin(qMax(ReadAheadBytes, Length), FileSize - start);
+    Buffer.resize(wanted);
+    qint64 got = 0;
+    if (Source.pos() != start && !Source.seek(start)) {
+        got = -1;
     }
-    // A tail the read did not deliver goes out as zero bytes.
-    std::fill(FileData.begin() + read, FileData.end(), '\0');
-    if (read != size) {
-        Trace("size error! filesize=%1 readlen=%2", size, read);
+    while (got >= 0 && got < wanted) {
+        const qint64 read = Source.read(Buffer.data() + got, wanted - got);
+        if (read <= 0) {
+            break;
+        }
+        got += read;
     }
-    return true;
+    BufferOffset = start;
+    if (got == wanted) {
+        return true;
+    }
+    Buffer.clear();
+    if (got < 0 || Source.error() != QFileDevice::NoError) {
+        return Fail(trFileOpenError,
+                    QStringLiteral("%1: %2").arg(Target.LocalFile, Source.errorString()));
+    }
+    // The file shrank since its size was taken, or never had the size it gave (files under
+    // /sys and /proc): sending zeros for the rest would store a wrong file.
+    Trace("size error! filesize=%1 readlen=%2", FileSize, start + got);
+    return Fail(trFileOpenError, QStringLiteral("%1: gave %2 of its %3 bytes")
+                                     .arg(Target.LocalFile)
+                                     .arg(start + got)
+                                     .arg(FileSize));
+}
+
+bool TUpload::Fail(TransferResult result, const QString& why) {
+    FailureText = why;
+    End(result);
+    return false;
+}
+
+QString TUpload::ServerAddress() const {
+    return Udp1->RemoteAddress();
 }
 
 void TUpload::Udp1Read(QObject*) {
@@ -198,8 +268,7 @@ void TUpload::OptionAckReceived(QByteArrayView datagram) {
         PacketLen =
             Tftp::MakeErrorPacket(Packet, Tftp::ErrorOptionRefused, "bad option acknowledgement");
         Udp1->SendText(Packet.data(), PacketLen);
-        Udp1->Close();
-        End(trBadPacket);
+        Fail(trBadPacket, QStringLiteral("bad option acknowledgement"));
         return;
     }
     Negotiating = false;
@@ -258,9 +327,8 @@ void TUpload::Acknowledged(qint32 block) {
     const qint32 before = AckedNo;
     AckedNo = block;
     if (AckedNo == LastBlock()) {
-        Udp1->Close();
         if (OnProgress) {
-            OnProgress(FileData.size(), FileData.size());
+            OnProgress(FileSize, FileSize);
         }
         End(trCompleted);
         return;
@@ -269,15 +337,16 @@ void TUpload::Acknowledged(qint32 block) {
         return n < 0 ? -1 : n / ProgressStep;
     };
     if (step(AckedNo) != step(before) && OnProgress) {
-        OnProgress(qint64(AckedNo) * BlockSize, FileData.size());
+        OnProgress(qint64(AckedNo) * BlockSize, FileSize);
     }
     if (AckedNo < BlockNo) {
         // The server kept what came up to this block and lost the next: the window starts
         // again right after it.
         Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
     }
-    SendBlocks(AckedNo + 1, true);
-    AwaitAnswer(answeredAfterNs);
+    if (SendBlocks(AckedNo + 1, true)) {
+        AwaitAnswer(answeredAfterNs);
+    }
 }
 
 void TUpload::AwaitAnswer(qint64 lastAnsweredAfterNs) {
@@ -295,23 +364,29 @@ void TUpload::AwaitAnswer(qint64 lastAnsweredAfterNs) {
 }
 
 qint32 TUpload::LastBlock() const {
-    return qint32(FileData.size() / BlockSize) + 1;
+    return qint32(FileSize / BlockSize) + 1;
 }
 
-void TUpload::BuildBlock(qint32 block) {
+bool TUpload::BuildBlock(qint32 block) {
     const qint64 offset = qint64(block - 1) * BlockSize;
-    const qint64 length = qMin<qint64>(BlockSize, FileData.size() - offset);
+    const qint64 length = qMin<qint64>(BlockSize, FileSize - offset);
+    if (!Buffered(offset, length)) {
+        return false;
+    }
     PacketLen = Tftp::MakeDataPacket(Packet, quint16(block),
-                                     QByteArrayView(FileData).sliced(offset, length));
+                                     QByteArrayView(Buffer).sliced(offset - BufferOffset, length));
+    return true;
 }
 
 // Sends the window that starts at block `from`, each block with its trace line unless a
-// time-out resends it.
-void TUpload::SendBlocks(qint32 from, bool announce) {
+// time-out resends it. False when the upload ended on the way.
+bool TUpload::SendBlocks(qint32 from, bool announce) {
     const qint32 last = qMin(LastBlock(), qint32(qMin<qint64>(qint64(from) + WindowSize - 1,
                                                               std::numeric_limits<qint32>::max())));
     for (qint32 block = from; block <= last; ++block) {
-        BuildBlock(block);
+        if (!BuildBlock(block)) {
+            return false;
+        }
         if (block > BlockNo) {
             BlockNo = block;
             Trace("make data packet block#%1", BlockNo);
@@ -319,8 +394,11 @@ void TUpload::SendBlocks(qint32 from, bool announce) {
         if (announce) {
             Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
         }
-        SendPacket();
+        if (!SendPacket()) {
+            return false;
+        }
     }
+    return true;
 }
 
 void TUpload::ErrorReceived(const Tftp::Reply& reply) {
@@ -330,15 +408,47 @@ void TUpload::ErrorReceived(const Tftp::Reply& reply) {
         OnTrace(reply.Number == 0 ? QStringLiteral("ErrMsg: ") + DecodeUtf8OrShiftJis(reply.Message)
                                   : Tftp::ErrorCodeText(reply.Number));
     }
-    Udp1->Close();
-    End(trBadPacket);
+    // The command line shows the server's own words, which the trace leaves out for codes
+    // other than 0.
+    const QString message = DecodeUtf8OrShiftJis(reply.Message);
+    Fail(trBadPacket, QStringLiteral("error %1: %2")
+                          .arg(reply.Number)
+                          .arg(message.isEmpty() ? Tftp::ErrorCodeText(reply.Number) : message));
+}
+
+void TUpload::Udp1Error(QObject*, quint16 Error) {
+    const QString why = Error == WsaConnectionRefused ? QStringLiteral("port unreachable")
+                                                      : WinSock::ErrorText(Error);
+    Trace("socket error: %1", why);
+    // The path's word that a datagram was too large changes nothing: the system sends smaller
+    // fragments from now on.
+    if (Error != WsaMessageSize) {
+        Unreachable(why);
+    }
+}
+
+void TUpload::Unreachable(const QString& why) {
+    const QString address = Udp1->RemoteAddress();
+    if (AckedNo < 0 && AddressIndex + 1 < Addresses.size()) {
+        // Another of the name's addresses may have the server: a name with IPv4 and IPv6
+        // addresses whose server listens on one of them only.
+        ++AddressIndex;
+        Trace("%1 at %2, trying %3", why, address, Addresses[AddressIndex].Text());
+        Timer1->stop();
+        RetryCount = 0;
+        Udp1->Close();
+        if (OpenServer()) {
+            SendPacket();
+        }
+        return;
+    }
+    Fail(trSocketError,
+         QStringLiteral("%1 (%2 port %3)").arg(why, address).arg(Udp1->RemotePort()));
 }
 
 void TUpload::Timer1Timer() {
     ++RetryCount;
     if (RetryCount >= MaxTimeouts) {
-        Timer1->stop();
-        Udp1->Close();
         End(trTimeout);
         return;
     }
@@ -351,18 +461,23 @@ void TUpload::Timer1Timer() {
 }
 
 void TUpload::Abort() {
-    Timer1->stop();
-    Udp1->Close();
     End(trAborted);
 }
 
-void TUpload::SendPacket() {
+bool TUpload::SendPacket() {
     Udp1->SendText(Packet.data(), PacketLen);
+    if (Udp1->LastSendError != 0) {
+        const QString why = QString::fromLocal8Bit(std::strerror(Udp1->LastSendError));
+        Trace("send failed: %1", why);
+        Unreachable(why);
+        return false;
+    }
     LastSendNs = SendClock.nsecsElapsed();
     // A running timer keeps its period; only a stopped one starts a new one.
     if (!Timer1->isActive()) {
         Timer1->start();
     }
+    return true;
 }
 
 bool TUpload::SentMomentsAgo() const {
@@ -371,8 +486,11 @@ bool TUpload::SentMomentsAgo() const {
 }
 
 void TUpload::End(TransferResult result) {
-    // A large image need not stay in memory until the next upload.
-    FileData = QByteArray();
+    Lookup1->Cancel();
+    Timer1->stop();
+    Udp1->Close();
+    Source.close();
+    Buffer = QByteArray();
     if (OnEnd) {
         OnEnd(result);
     }

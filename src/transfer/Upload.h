@@ -6,18 +6,23 @@
 #include "transfer/TftpPacket.h"
 #include "transfer/TransferResult.h"
 
+#include "net/SocketAddress.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <functional>
 
+class THostLookup;
 class TUdp;
 
 // One TFTP upload: a write request, then the file's DATA blocks in lock-step with the server's
 // acknowledgements, retransmitted by Timer1, until a TransferResult. An entry that asks for a
 // block size or a window has them negotiated first; with a window, up to that many blocks go
-// out before an acknowledgement is awaited. It needs no widgets; the progress dialog and the
-// command line are views of it.
+// out before an acknowledgement is awaited. The server's name is looked up without holding up
+// the event loop, and the file is read as the upload goes. It needs no widgets; the progress
+// dialog and the command line are views of it.
 class TUpload : public QObject {
     Q_OBJECT
 
@@ -26,15 +31,31 @@ public:
 
     TUdp* Udp1;
     TRetransmitTimer* Timer1;
+    THostLookup* Lookup1;
 
-    // Opens the endpoint, reads the file and sends the write request for Entry, whose values
-    // are taken now. Ends at once, through OnEnd, when any of that fails.
+    // Looks the server up, then opens the endpoint and the file and sends the write request for
+    // Entry, whose values are taken now. Ends through OnEnd when any of that fails: at once,
+    // or once a name has been looked up.
     void Start(const TServerEntry& Entry);
     // Ends the upload, or one not yet started, with trAborted.
     void Abort();
 
     void Udp1Read(QObject* Sender);
+    void Udp1Error(QObject* Sender, quint16 Error);
     void Timer1Timer();
+    void Lookup1Found(const QList<TSocketAddress>& Addresses);
+
+    // An empty file goes out as one empty block instead of ending with trFileOpenError.
+    bool SendsEmptyFiles = false;
+    // The file is read this much at a time, so that sending a block seldom costs a read, while
+    // a file of any size takes no more memory than this (or one block, if larger).
+    qint64 ReadAheadBytes = 1 << 20;
+    // Why the last upload failed, in plain English, for the command line: the file and what
+    // was wrong with it, the system's reason for a failed send, the server's error.
+    QString FailureText;
+    // Where the last upload went: the server's address (the one that answered, of a name's
+    // several) and the remote name.
+    QString ServerAddress() const;
 
     // Acknowledged bytes of the file's total, every 32 blocks and at the end.
     std::function<void(qint64 Acked, qint64 Total)> OnProgress;
@@ -56,7 +77,7 @@ public:
     bool Negotiating = false;
     qint32 BlockSize = Tftp::BlockSize;
     qint32 WindowSize = 1;
-    QByteArray FileData;
+    qint64 FileSize = 0;
     qint32 RetryCount = 0;
     // When the current packet last went out, on SendClock.
     qint64 LastSendNs = 0;
@@ -68,19 +89,34 @@ private:
     // The file's last block, the first shorter than BlockSize (perhaps empty).
     qint32 LastBlock() const;
     template <typename... Numbers> void Trace(const char* Text, Numbers... Values);
-    bool ReadLocalFile(const QString& Path);
-    void SendWriteRequest(const Tftp::OptionRequest& Options);
+    bool OpenServer();
+    bool OpenLocalFile();
+    // Makes sure the file's bytes from Offset on, Length of them, are in Buffer; false when
+    // the file gives fewer than its size promised or cannot be read.
+    bool Buffered(qint64 Offset, qint64 Length);
+    bool Fail(TransferResult result, const QString& why);
+    bool SendWriteRequest(const Tftp::OptionRequest& Options);
     void AckReceived(quint16 block);
     void OptionAckReceived(QByteArrayView datagram);
     void Acknowledged(qint32 block);
     void ErrorReceived(const Tftp::Reply& reply);
-    void BuildBlock(qint32 block);
-    void SendBlocks(qint32 from, bool announce);
+    bool BuildBlock(qint32 block);
+    bool SendBlocks(qint32 from, bool announce);
     void AwaitAnswer(qint64 lastAnsweredAfterNs);
-    void SendPacket();
+    bool SendPacket();
+    // Before the server's first answer, tries the name's next address; ends the upload when
+    // there is none.
+    void Unreachable(const QString& why);
     bool SentMomentsAgo() const;
     void End(TransferResult result);
 
     QElapsedTimer SendClock;
+    TServerEntry Target;
     QByteArray RemoteName;
+    QList<TSocketAddress> Addresses;
+    qsizetype AddressIndex = 0;
+    // The file, and what of it was read last: Buffer holds its bytes from BufferOffset on.
+    QFile Source;
+    QByteArray Buffer;
+    qint64 BufferOffset = 0;
 };

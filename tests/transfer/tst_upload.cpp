@@ -1,10 +1,15 @@
+#include "net/HostLookup.h"
 #include "net/Udp.h"
 #include "support/LoopbackSocket.h"
 #include "support/UploadFixture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
+#include <future>
 
 using Datagram = ScriptedTftpServer::Datagram;
 
@@ -73,6 +78,11 @@ private slots:
     void abortStopsEverything();
     void strayDatagramsDoNotStallRetransmission();
     void entriesTheRequestCannotCarry();
+    void fileShrinksWhileSent();
+    void abortWhileNameIsLookedUp();
+    void nextAddressWhenPortUnreachable_data();
+    void nextAddressWhenPortUnreachable();
+    void failedSendEndsAtOnce();
 };
 
 void TestUpload::timersAsDesigned() {
@@ -140,6 +150,10 @@ void TestUpload::unusableLocalFile_data() {
     QTest::newRow("empty file") << "local.bin" << QStringList{"file opened"};
     QTest::newRow("missing file") << "missing.bin" << QStringList();
     QTest::newRow("folder") << "." << QStringList();
+    // A file whose size says more than it gives: the rest is not sent as zeros.
+    QTest::newRow("size that lies")
+        << "/sys/class/net/lo/address"
+        << QStringList{"file opened", "size error! filesize=4096 readlen=18"};
 }
 
 void TestUpload::unusableLocalFile() {
@@ -147,7 +161,10 @@ void TestUpload::unusableLocalFile() {
     QFETCH(QStringList, trace);
     UploadFixture f;
     f.setFile(QByteArray());
-    f.entry.LocalFile = f.dir.filePath(name);
+    f.entry.LocalFile = QDir(f.dir.path()).filePath(name);
+    if (name.startsWith(u'/') && QFileInfo(name).size() != 4096) {
+        QSKIP("no loopback device in /sys");
+    }
     QCOMPARE(f.run(), int(trFileOpenError));
     QCOMPARE(f.trace(), trace);
     f.server.drain();
@@ -466,6 +483,94 @@ void TestUpload::entriesTheRequestCannotCarry() {
     f.entry.RemoteFile = QString(Tftp::MaxNameLength, QLatin1Char('n'));
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(f.server.received.first().bytes.size(), Tftp::PacketSize);
+}
+
+void TestUpload::fileShrinksWhileSent() {
+    UploadFixture f;
+    f.upload.ReadAheadBytes = 1024;
+    f.setFile(PatternBytes(10 * 512));
+    f.server.onceAtBlock(3, [&](const Datagram& d) {
+        QFile(f.entry.LocalFile).resize(1200);
+        f.server.acknowledgeNormally(d);
+    });
+    QCOMPARE(f.run(), int(trFileOpenError));
+    // Block 4 was read before the file shrank; block 5 is not there any more.
+    QCOMPARE(f.trace().last(), QStringLiteral("size error! filesize=5120 readlen=2048"));
+    f.server.drain();
+    QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 3, 4}));
+    QVERIFY(
+        f.upload.FailureText.endsWith(QStringLiteral("local.bin: gave 2048 of its 5120 bytes")));
+}
+
+void TestUpload::abortWhileNameIsLookedUp() {
+    UploadFixture f;
+    // A name server that does not answer until the test is done.
+    std::promise<void> answer;
+    std::shared_future<void> answered = answer.get_future().share();
+    f.upload.Lookup1->Resolver = [answered](const QString&) {
+        answered.wait();
+        return ResolveHost(QStringLiteral("127.0.0.1"));
+    };
+    f.entry.ServerAddress = QStringLiteral("slow.example");
+    f.setFile(PatternBytes(700));
+    QTimer::singleShot(20, [&] { f.upload.Abort(); });
+    QCOMPARE(f.run(), int(trAborted));
+    answer.set_value();
+
+    // The forgotten look-up's answer does not start anything: the next upload is the only one.
+    f.upload.Lookup1->Resolver = ResolveHost;
+    f.entry.ServerAddress = QStringLiteral("localhost");
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.file(), PatternBytes(700));
+    QCOMPARE(f.trace().count(QStringLiteral("make WQR packet")), 1);
+}
+
+void TestUpload::nextAddressWhenPortUnreachable_data() {
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("line");
+    // Nothing listens on the server's port at 127.0.0.2: the host says so at once.
+    QTest::newRow("second address") << QStringList{"127.0.0.2", "127.0.0.1"} << int(trCompleted)
+                                    << "port unreachable at 127.0.0.2, trying 127.0.0.1";
+    QTest::newRow("no address left")
+        << QStringList{"127.0.0.2"} << int(trSocketError) << "socket error: port unreachable";
+}
+
+void TestUpload::nextAddressWhenPortUnreachable() {
+    QFETCH(QStringList, addresses);
+    QFETCH(int, result);
+    QFETCH(QString, line);
+    UploadFixture f;
+    // Far longer than the test may take: only the host's answer can end the wait.
+    f.upload.Timer1->setInterval(60000);
+    f.upload.Lookup1->Resolver = [addresses](const QString&) {
+        QList<TSocketAddress> found;
+        for (const QString& a : addresses) {
+            found += ResolveHost(a);
+        }
+        return found;
+    };
+    f.entry.ServerAddress = QStringLiteral("two-homed.example");
+    f.setFile(PatternBytes(700));
+    QCOMPARE(f.run(10000), result);
+    QVERIFY2(f.trace().contains(line), qPrintable(f.trace().join(u'\n')));
+    if (result == trCompleted) {
+        QCOMPARE(f.server.file(), PatternBytes(700));
+        QCOMPARE(f.upload.ServerAddress(), QStringLiteral("127.0.0.1"));
+    } else {
+        QCOMPARE(f.upload.FailureText,
+                 QStringLiteral("port unreachable (127.0.0.2 port %1)").arg(f.server.port()));
+    }
+}
+
+void TestUpload::failedSendEndsAtOnce() {
+    UploadFixture f;
+    f.upload.Timer1->setInterval(60000);
+    f.entry.ServerPort = 0;
+    f.setFile(PatternBytes(10));
+    QCOMPARE(f.run(10000), int(trSocketError));
+    QCOMPARE(f.trace().last(), QStringLiteral("send failed: Invalid argument"));
+    QVERIFY(f.upload.FailureText.startsWith(QStringLiteral("Invalid argument (127.0.0.1 port 0)")));
 }
 
 QTEST_GUILESS_MAIN(TestUpload)

@@ -102,6 +102,7 @@ private slots:
     void windowsAcknowledged_data();
     void windowsAcknowledged();
     void ackInsideWindowRestartsAfterIt();
+    void lostBlockIsResent_data();
     void lostBlockIsResent();
     void repeatedOptionAckResendsWindow();
     void rolloverInsideWindows();
@@ -308,8 +309,18 @@ void TestUploadOptions::ackInsideWindowRestartsAfterIt() {
     QVERIFY(f.trace().contains("window ack block#2, resend from block#3"));
 }
 
+void TestUploadOptions::lostBlockIsResent_data() {
+    QTest::addColumn<qint64>("readAhead");
+    QTest::newRow("window within what was read") << qint64(1 << 20);
+    // The resent window starts before what was read last, so the file is read again there.
+    QTest::newRow("window beyond what was read") << qint64(1024);
+    QTest::newRow("one block read at a time") << qint64(512);
+}
+
 void TestUploadOptions::lostBlockIsResent() {
+    QFETCH(qint64, readAhead);
     UploadFixture f;
+    f.upload.ReadAheadBytes = readAhead;
     f.entry.WindowSize = 4;
     f.setFile(PatternBytes(512 * 9 + 1));
     bool lost = false;
