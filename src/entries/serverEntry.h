@@ -21,3 +21,7 @@ public:
     qint32 BlkSize = 0;
     qint32 WindowSize = 0;
 };
+
+// The entry as an upload of another local file: the same server, port, remote name and options.
+// Dropped files and the command line's FILEs go out so.
+TServerEntry WithLocalFile(const TServerEntry& Entry, const QString& LocalFile);

@@ -3,6 +3,7 @@
 #include "entries/EEntryStoreError.h"
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
+#include "net/SocketAddress.h"
 #include "send/SendCommand.h"
 #include "transfer/Upload.h"
 
@@ -11,12 +12,16 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTemporaryFile>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -25,9 +30,16 @@ namespace {
 // The progress line is redrawn at most this often.
 constexpr qint64 RedrawMs = 100;
 
-void Print(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
+// False when the stream cannot take the text (a full disk, a closed pipe).
+bool Print(FILE* stream, const QString& text) {
+    const bool written = std::fputs(text.toLocal8Bit().constData(), stream) >= 0;
+    return std::fflush(stream) == 0 && written;
+}
+
+// The terminal's width in columns; 0 when standard error is no terminal or does not say.
+int TerminalColumns() {
+    winsize size{};
+    return ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
 // Ctrl+C writes a byte here from the signal handler; the event loop reads it and aborts.
@@ -57,6 +69,14 @@ struct TUsageError : std::invalid_argument {
     using std::invalid_argument::invalid_argument;
 };
 
+// The store holds no entries at all, so no name can be one.
+struct TNoEntries : std::invalid_argument {
+    using std::invalid_argument::invalid_argument;
+};
+
+// The LOCAL operand that stands for standard input.
+const QString StandardInput = QStringLiteral("-");
+
 [[noreturn]] void Refuse(const QString& message) {
     throw TUsageError(message.toStdString());
 }
@@ -65,26 +85,36 @@ struct TUsageError : std::invalid_argument {
     throw TNameError(message.toStdString());
 }
 
+// One upload and how its result line names where the file went.
+struct TSendJob {
+    TServerEntry Entry;
+    bool Saved = false;
+};
+
 // The uploads the operands ask for.
-std::vector<TServerEntry> Uploads(const TEntryList& entries, const QStringList& operands) {
+std::vector<TSendJob> Uploads(const TEntryList& entries, const QStringList& operands) {
     const QString& first = operands.constFirst();
-    const TEntryMatch match = FindEntry(entries, first);
+    // An address is a host, whatever entry names start like it.
+    const std::optional<THostPort> address = ParseHostPort(first);
+    const bool isAddress = address && IsIpAddress(address->Host);
+    const TEntryMatch match = isAddress ? TEntryMatch() : FindEntry(entries, first);
     const bool exact = match.Entry && match.Entry->EntryName == first;
     if (match.Entry && (exact || !LooksLikeHostWithPort(first))) {
-        std::vector<TServerEntry> uploads;
+        std::vector<TSendJob> uploads;
         if (operands.size() == 1) {
-            uploads.push_back(*match.Entry);
+            uploads.push_back({*match.Entry, true});
         }
         for (const QString& file : operands.sliced(1)) {
-            TServerEntry each = *match.Entry;
-            each.LocalFile = file;
-            uploads.push_back(each);
+            uploads.push_back({WithLocalFile(*match.Entry, file), true});
         }
         return uploads;
     }
     if (!match.Candidates.isEmpty() && !LooksLikeHostWithPort(first)) {
         NoSuchEntry(QStringLiteral("\"%1\" could be any of: %2")
                         .arg(first, match.Candidates.join(QStringLiteral(", "))));
+    }
+    if (operands.size() < 2 && entries.Count() == 0 && !isAddress) {
+        throw TNoEntries("no entries");
     }
     if (operands.size() < 2) {
         NoSuchEntry(QStringLiteral("no entry named \"%1\"").arg(first));
@@ -101,15 +131,56 @@ std::vector<TServerEntry> Uploads(const TEntryList& entries, const QStringList& 
     entry.ServerAddress = host->Host;
     entry.ServerPort = host->Port;
     entry.LocalFile = operands[1];
+    if (entry.LocalFile == StandardInput && operands.size() < 3) {
+        Refuse(QStringLiteral("standard input (-) needs a REMOTE name"));
+    }
     entry.RemoteFile = operands.size() == 3 ? operands[2] : QFileInfo(operands[1]).fileName();
-    return {entry};
+    return {{entry, false}};
+}
+
+// Standard input, copied to a file of its own that nobody else sees, so that it is uploaded
+// like any file: its size known, read as the upload goes.
+std::unique_ptr<QTemporaryFile> CopyStandardInput() {
+    auto copy = std::make_unique<QTemporaryFile>();
+    QFile in;
+    if (!copy->open() || !in.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return nullptr;
+    }
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    qint64 read;
+    while ((read = in.read(chunk.data(), chunk.size())) > 0) {
+        if (copy->write(chunk.constData(), read) != read) {
+            return nullptr;
+        }
+    }
+    return read == 0 && copy->flush() ? std::move(copy) : nullptr;
+}
+
+// Where the file went, for the result line: the entry, the server's address (the address it
+// was found at, for a name) and port, and the remote name.
+QString Destination(const TSendJob& job, const TUpload& upload) {
+    const TServerEntry& e = job.Entry;
+    QString server = e.ServerAddress;
+    const QString found = upload.ServerAddress();
+    if (!found.isEmpty() && !IsIpAddress(server)) {
+        server += QStringLiteral(" [%1]").arg(found);
+    }
+    const QString where = QStringLiteral("%1 port %2, remote file \"%3\"")
+                              .arg(server)
+                              .arg(e.ServerPort)
+                              .arg(e.RemoteFile);
+    return job.Saved ? QStringLiteral("to entry \"%1\": %2").arg(e.EntryName, where)
+                     : QStringLiteral("to host %1").arg(where);
 }
 
 // Runs one upload in the event loop and reports it on standard error as asked.
-TransferResult Upload(const TServerEntry& entry, const TSendArguments& args, const QString& label,
+TransferResult Upload(const TSendJob& job, const TSendArguments& args, const QString& label,
                       bool& interrupted) {
     const bool terminal = isatty(fileno(stderr)) && !args.Quiet && !args.Trace;
+    const int columns = terminal ? TerminalColumns() : 0;
     TUpload upload;
+    // Every peer sends an empty file as one empty block; the window refuses it.
+    upload.SendsEmptyFiles = true;
     if (args.RetransmitMs > 0) {
         upload.Timer1->setInterval(args.RetransmitMs);
     }
@@ -129,8 +200,12 @@ TransferResult Upload(const TServerEntry& entry, const TSendArguments& args, con
         total = Total;
         if (terminal && (!sinceRedraw.isValid() || sinceRedraw.elapsed() >= RedrawMs)) {
             sinceRedraw.start();
-            Print(stderr, u'\r' + label + ProgressLine(acked, total, clock.elapsed() / 1000.0) +
-                              QStringLiteral("\x1b[K"));
+            QString line = label + ProgressLine(acked, total, clock.elapsed() / 1000.0);
+            // A line longer than the terminal would wrap, and each redraw add a line.
+            if (columns > 1 && line.size() >= columns) {
+                line.truncate(columns - 1);
+            }
+            Print(stderr, u'\r' + line + QStringLiteral("\x1b[K"));
         }
     };
     upload.OnEnd = [&](TransferResult ended) {
@@ -149,14 +224,32 @@ TransferResult Upload(const TServerEntry& entry, const TSendArguments& args, con
             upload.Abort();
         });
     }
+    std::unique_ptr<QTemporaryFile> standardInput;
+    TServerEntry entry = job.Entry;
+    if (entry.LocalFile == StandardInput) {
+        standardInput = CopyStandardInput();
+        entry.LocalFile = standardInput ? standardInput->fileName() : QString();
+    }
     QTimer::singleShot(0, &loop, [&] {
         clock.start();
-        upload.Start(entry);
+        if (standardInput || job.Entry.LocalFile != StandardInput) {
+            upload.Start(entry);
+        } else {
+            upload.FailureText = QStringLiteral("cannot read standard input");
+            result = trFileOpenError;
+            loop.quit();
+        }
     });
     loop.exec();
     if (!args.Quiet) {
-        Print(stderr, (terminal ? QStringLiteral("\r\x1b[K") : QString()) + label +
-                          ResultLine(result, total, clock.elapsed() / 1000.0) + u'\n');
+        QString line = ResultLine(result, total, clock.elapsed() / 1000.0);
+        if (result != trCompleted && result != trAborted && !upload.FailureText.isEmpty()) {
+            line += QStringLiteral(": ") + upload.FailureText;
+        }
+        if (result != trAborted) {
+            line += QStringLiteral(" (%1)").arg(Destination(job, upload));
+        }
+        Print(stderr, (terminal ? QStringLiteral("\r\x1b[K") : QString()) + label + line + u'\n');
     }
     return result;
 }
@@ -199,20 +292,36 @@ int RunSend(int argc, char** argv) {
         Print(stderr, QStringLiteral("zanvel-send: cannot read the entries in %1\n").arg(store));
         return ExitStoreUnreadable;
     }
+    const auto noEntries = [&] {
+        Print(stderr, QStringLiteral("zanvel-send: no entries in %1\n").arg(store));
+        return ExitStoreUnreadable;
+    };
     if (args.List) {
-        for (int i = 0; i < entries.Count(); ++i) {
+        if (entries.Count() == 0 && QFileInfo::exists(store)) {
+            return noEntries();
+        }
+        bool written = true;
+        for (int i = 0; i < entries.Count() && written; ++i) {
             const TServerEntry* e = entries.Get(i);
-            Print(stdout, QStringList{e->EntryName, e->ServerAddress,
-                                      QString::number(e->ServerPort), e->LocalFile, e->RemoteFile}
-                                  .join(u'\t') +
-                              u'\n');
+            written = Print(stdout,
+                            QStringList{e->EntryName, e->ServerAddress,
+                                        QString::number(e->ServerPort), e->LocalFile, e->RemoteFile}
+                                    .join(u'\t') +
+                                u'\n');
+        }
+        if (!written) {
+            Print(stderr, QStringLiteral("zanvel-send: cannot write the list: %1\n")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return ExitStoreUnreadable;
         }
         return 0;
     }
 
-    std::vector<TServerEntry> uploads;
+    std::vector<TSendJob> uploads;
     try {
         uploads = Uploads(entries, args.Operands);
+    } catch (const TNoEntries&) {
+        return noEntries();
     } catch (const TNameError& e) {
         Print(stderr, QStringLiteral("zanvel-send: %1\n").arg(QString::fromUtf8(e.what())));
         return ExitUsage;
@@ -222,18 +331,18 @@ int RunSend(int argc, char** argv) {
     CatchInterrupt();
     int status = 0;
     bool interrupted = false;
-    for (TServerEntry& entry : uploads) {
+    for (TSendJob& job : uploads) {
         if (args.BlkSize > 0) {
-            entry.BlkSize = args.BlkSize;
+            job.Entry.BlkSize = args.BlkSize;
         }
         if (args.WindowSize > 0) {
-            entry.WindowSize = args.WindowSize;
+            job.Entry.WindowSize = args.WindowSize;
         }
     }
-    for (const TServerEntry& entry : uploads) {
+    for (const TSendJob& job : uploads) {
         const QString label =
-            uploads.size() > 1 ? entry.LocalFile + QStringLiteral(": ") : QString();
-        const TransferResult result = Upload(entry, args, label, interrupted);
+            uploads.size() > 1 ? job.Entry.LocalFile + QStringLiteral(": ") : QString();
+        const TransferResult result = Upload(job, args, label, interrupted);
         if (interrupted) {
             return TransferResultExitStatus(trAborted);
         }

@@ -12,7 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <pty.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using Datagram = ScriptedTftpServer::Datagram;
 
@@ -40,7 +42,14 @@ private slots:
     void listsEntries();
     void exitStatus_data();
     void exitStatus();
+    void resultSaysWhereTheFileWent();
+    void addressIsAlwaysHost_data();
+    void addressIsAlwaysHost();
     void namedEntryAndPrefix();
+    void standardInputAndEmptyFiles();
+    void storeWithoutEntries();
+    void listThatCannotBeWritten();
+    void progressLineFitsTheTerminal();
     void everyFileTriedFirstFailureCounts();
     void nameProblemsAndUsage_data();
     void nameProblemsAndUsage();
@@ -119,11 +128,14 @@ void TestZanvelSend::exitStatus_data() {
     QTest::addColumn<QString>("line");
     // clang-format off
     QTest::newRow("completed")      << "edge"                      << "ack"   << 0 << "completed: 1.5 KiB in";
-    QTest::newRow("refused")        << "edge"                      << "error" << 3 << "the server refused the file or sent a bad packet";
-    QTest::newRow("no local file")  << "missing"                   << "ack"   << 4 << "cannot read the local file, or the remote name is too long";
-    QTest::newRow("host not found") << "no.such.host.invalid:69"   << "ack"   << 6 << "host not found";
-    QTest::newRow("port too large") << "edge-70000"                << "ack"   << 7 << "socket error";
-    QTest::newRow("timed out")      << "edge"                      << "none"  << 8 << "timed out: no answer from the server";
+    QTest::newRow("refused")        << "edge"                      << "error" << 3 << "the server refused the file or sent a bad packet: error 2: no (to entry";
+    QTest::newRow("no local file")  << "missing"                   << "ack"   << 4 << "cannot read the local file, or the remote name is too long: %1/missing.bin: No such file or directory (to entry";
+    QTest::newRow("a folder")       << "folder"                    << "ack"   << 4 << "cannot read the local file, or the remote name is too long: %1: file to open is a directory (to entry";
+    QTest::newRow("name too long")  << "long-name"                 << "ack"   << 4 << "cannot read the local file, or the remote name is too long: the remote name is longer than 507 bytes (to host";
+    QTest::newRow("host not found") << "no.such.host.invalid:69"   << "ack"   << 6 << "host not found (to host no.such.host.invalid port 69, remote file \"fw.bin\")";
+    QTest::newRow("port too large") << "edge-70000"                << "ack"   << 7 << "socket error: port 70000 is beyond 65535 (to entry \"edge\": 127.0.0.1 port 70000";
+    QTest::newRow("port 0")         << "127.0.0.1:0"               << "ack"   << 7 << "socket error: Invalid argument (127.0.0.1 port 0) (to host 127.0.0.1 port 0";
+    QTest::newRow("timed out")      << "edge"                      << "none"  << 8 << "timed out: no answer from the server (to entry \"edge\": 127.0.0.1 port";
     // clang-format on
 }
 
@@ -141,8 +153,14 @@ void TestZanvelSend::exitStatus() {
         };
     }
     QStringList arguments{target};
+    line = line.arg(dir.path());
     if (target == u"missing") {
         arguments = QStringList{"edge", dir.filePath(QStringLiteral("missing.bin"))};
+    } else if (target == u"folder") {
+        arguments = QStringList{"edge", dir.path()};
+    } else if (target == u"long-name") {
+        arguments = QStringList{QStringLiteral("127.0.0.1:%1").arg(server->port()), file,
+                                QString(508, u'n')};
     } else if (target == u"edge-70000") {
         writeStore({"edge"}, 70000);
         arguments = QStringList{"edge"};
@@ -154,6 +172,59 @@ void TestZanvelSend::exitStatus() {
     QVERIFY2(ran.err.startsWith(line) && ran.err.endsWith(u'\n'), qPrintable(ran.err));
     QCOMPARE(ran.err.count(u'\n'), 1);
     QCOMPARE(ran.out, QString());
+}
+
+void TestZanvelSend::resultSaysWhereTheFileWent() {
+    const QString port = QString::number(server->port());
+    QVERIFY(run({"edge"}).err.endsWith(
+        QStringLiteral(" s (to entry \"edge\": 127.0.0.1 port %1, remote file \"edge.bin\")\n")
+            .arg(port)));
+    QVERIFY(run({"127.0.0.1:" + port, file, "other.bin"})
+                .err.endsWith(QStringLiteral(" s (to host 127.0.0.1 port %1, remote file "
+                                             "\"other.bin\")\n")
+                                  .arg(port)));
+    // A name says which of its addresses took the file.
+    QVERIFY(run({"localhost:" + port, file})
+                .err.endsWith(QStringLiteral(" s (to host localhost [127.0.0.1] port %1, remote "
+                                             "file \"fw.bin\")\n")
+                                  .arg(port)));
+}
+
+void TestZanvelSend::addressIsAlwaysHost_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("shown");
+    // Entries whose names start with the address, or are the address: none is meant.
+    QTest::newRow("IPv4") << "127.0.0.1"
+                          << "127.0.0.1 old lab"
+                          << "127.0.0.1";
+    QTest::newRow("IPv4, exact name") << "127.0.0.1"
+                                      << "127.0.0.1"
+                                      << "127.0.0.1";
+    QTest::newRow("IPv6") << "::1"
+                          << "::1 lab"
+                          << "::1";
+    QTest::newRow("IPv6 in brackets") << "[::1]"
+                                      << "[::1] lab"
+                                      << "::1";
+}
+
+void TestZanvelSend::addressIsAlwaysHost() {
+    QFETCH(QString, address);
+    QFETCH(QString, entry);
+    QFETCH(QString, shown);
+    writeStore({entry}, server->port());
+    // Port 69, where no server of the test's listens.
+    const QString remote = QStringLiteral("new.cfg");
+    for (const QStringList& operands :
+         {QStringList{address, file}, QStringList{address, file, remote}}) {
+        const Ran ran = run(operands);
+        QVERIFY2(ran.err.contains(QStringLiteral("(to host %1 port 69, remote file \"%2\")")
+                                      .arg(shown, operands.size() == 3 ? remote : "fw.bin")),
+                 qPrintable(ran.err));
+    }
+    server->drain();
+    QVERIFY(server->received.isEmpty());
 }
 
 void TestZanvelSend::namedEntryAndPrefix() {
@@ -244,7 +315,8 @@ void TestZanvelSend::socketNotCreated() {
             failed = QString::fromUtf8(process.readAllStandardError());
         }
     }
-    QVERIFY(failed.endsWith(QStringLiteral("cannot create a socket\n")));
+    QVERIFY2(failed.startsWith(QStringLiteral("cannot create a socket: Too many open files (to ")),
+             qPrintable(failed));
 }
 
 void TestZanvelSend::interruptAborts() {
@@ -258,6 +330,88 @@ void TestZanvelSend::interruptAborts() {
     QCOMPARE(ran.status, 130);
     QCOMPARE(ran.err, QStringLiteral("aborted\n"));
     QCOMPARE(server->received.size(), 1);
+}
+
+void TestZanvelSend::standardInputAndEmptyFiles() {
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(server->port());
+    const QByteArray piped = PatternBytes(3000);
+    const Ran ran = run({host, "-", "piped.bin"}, [&](QProcess& process) {
+        process.write(piped);
+        process.closeWriteChannel();
+    });
+    QCOMPARE(ran.status, 0);
+    QCOMPARE(server->file(), piped);
+
+    // An empty file is one empty block, as every client sends it.
+    server->received.clear();
+    const QString empty = dir.filePath(QStringLiteral("empty.bin"));
+    WriteFile(empty, QByteArray());
+    QCOMPARE(run({host, empty}).status, 0);
+    QCOMPARE(server->dataBlocks(), QList<quint16>{1});
+    QCOMPARE(server->received.last().bytes.size(), 4);
+
+    const Ran unnamed = run({host, "-"});
+    QCOMPARE(unnamed.status, 2);
+    QVERIFY(unnamed.err.startsWith(
+        QStringLiteral("zanvel-send: standard input (-) needs a REMOTE name\n")));
+}
+
+void TestZanvelSend::storeWithoutEntries() {
+    // Text that is no store, and bytes that are no text: no entry in either.
+    WriteFile(store, "root:x:0:0:root:/root:/bin/bash\n");
+    for (const QStringList& arguments : {QStringList{"--list"}, QStringList{"edge"}}) {
+        const Ran ran = run(arguments);
+        QCOMPARE(ran.status, 1);
+        QCOMPARE(ran.err, QStringLiteral("zanvel-send: no entries in %1\n").arg(store));
+        QCOMPARE(ran.out, QString());
+    }
+    WriteFile(store, QByteArray::fromHex("fffe5b0065006e00"));
+    QCOMPARE(run({"--list"}).status, 1);
+    // A host needs no entry.
+    QCOMPARE(run({QStringLiteral("127.0.0.1:%1").arg(server->port()), file}).status, 0);
+}
+
+void TestZanvelSend::listThatCannotBeWritten() {
+    QProcess process;
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"), {"--store", store, "--list"});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+             QStringLiteral("zanvel-send: cannot write the list: No space left on device\n"));
+}
+
+void TestZanvelSend::progressLineFitsTheTerminal() {
+    int terminal = -1;
+    int screen = -1;
+    const winsize narrow{5, 40, 0, 0};
+    QVERIFY(openpty(&terminal, &screen, nullptr, nullptr, &narrow) == 0);
+    // Two files: each line starts with the file's long path.
+    const QString second = dir.filePath(QString(60, u's'));
+    WriteFile(second, PatternBytes(700));
+    QProcess process;
+    process.setChildProcessModifier([screen] { dup2(screen, STDERR_FILENO); });
+    process.start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"),
+                  {"--store", store, "--retransmit", "100", "edge", file, second});
+    QSignalSpy finished(&process, &QProcess::finished);
+    QVERIFY(finished.wait(20000));
+    ::close(screen);
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) {
+        shown.append(buffer, n);
+    }
+    ::close(terminal);
+    QCOMPARE(process.exitCode(), 0);
+    // Each redraw starts with a carriage return and ends by clearing the rest of the line.
+    int redraws = 0;
+    for (const QByteArray& line : shown.split('\r')) {
+        if (line.endsWith("\x1b[K")) {
+            ++redraws;
+            QVERIFY2(line.size() - 3 < 40, line.constData());
+        }
+    }
+    QVERIFY(redraws >= 2);
 }
 
 QTEST_GUILESS_MAIN(TestZanvelSend)
