@@ -110,9 +110,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched != EntryListBox->viewport()) {
         return QWidget::eventFilter(watched, event);
     }
+    // Only a double click on an entry's line sends: one below the last line is on nothing, and
+    // keeps the selection as a click there does.
     if (event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        Guarded([this] { SendActionExecute(); })();
+        if (EntryListBox->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint())
+                .isValid()) {
+            Guarded([this] { SendActionExecute(); })();
+        }
         return true;
     }
     // A click below the last line keeps the selection, as in the platform's own list box.
@@ -292,15 +297,12 @@ void TForm1::DropDst1FileDrop(QObject*, const QStringList& Files, int, int) {
     if (index < 0) {
         return;
     }
-    // Each file goes to the selected entry's server under the entry's remote name; the results
-    // are not shown, and the next file follows whatever became of the last.
+    // Each file goes out as the selected entry would send it, options included, with only the
+    // local file replaced; the results are not shown, and the next file follows whatever
+    // became of the last.
     const TServerEntry* selected = EntryList.Get(index);
-    TServerEntry temporary;
     for (const QString& path : Files) {
-        temporary.ServerAddress = selected->ServerAddress;
-        temporary.ServerPort = selected->ServerPort;
-        temporary.RemoteFile = selected->RemoteFile;
-        temporary.LocalFile = path;
+        TServerEntry temporary = WithLocalFile(*selected, path);
         ProgressForm->Entry = &temporary;
         ProgressForm->exec();
     }

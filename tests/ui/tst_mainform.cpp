@@ -177,7 +177,8 @@ void TestMainForm::windowAndControls() {
     QCOMPARE(form->ServerAddressLbl->pos(), QPoint(168, 11));
     // With the program's font, proportional in any language, no caption runs into the control
     // beside it or out of the window.
-    QVERIFY(form->fontMetrics().horizontalAdvance(u'i') < form->fontMetrics().horizontalAdvance(u'W'));
+    QVERIFY(form->fontMetrics().horizontalAdvance(u'i') <
+            form->fontMetrics().horizontalAdvance(u'W'));
     for (const char* name : {"Label2", "Label5", "Label4"}) {
         const QLabel* label = form->findChild<QLabel*>(name);
         QVERIFY2(label->x() + label->sizeHint().width() <= 168, name);
@@ -507,7 +508,11 @@ void TestMainForm::onlyLeftDoubleClickSends() {
         QTest::mouseDClick(form->EntryListBox->viewport(), button, {}, line);
         form->PopupMenu1->close();
     }
+    // Below the last line the double click is on no entry.
+    QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton, {},
+                       QPoint(line.x(), form->EntryListBox->viewport()->height() - 3));
     QCOMPARE(form->StatusText->text(), QStringLiteral("before"));
+    QCOMPARE(form->ItemIndex(), 0);
     QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton, {}, line);
     QCOMPARE(form->StatusText->text(), TransferResultText(trFileOpenError));
 }
@@ -691,6 +696,8 @@ void TestMainForm::droppedFilesUploadInTurn() {
     ScriptedTftpServer server;
     open({"a", "b"});
     EntryList.Get(1)->ServerPort = server.port();
+    EntryList.Get(1)->BlkSize = 1468;
+    EntryList.Get(1)->WindowSize = 4;
     form->SetItemIndex(selected);
     form->ShowStatus(QStringLiteral("before the drop"));
     QStringList paths;
@@ -718,8 +725,13 @@ void TestMainForm::droppedFilesUploadInTurn() {
     if (selected < 0) {
         QVERIFY(server.received.isEmpty());
     } else {
-        // One upload per file, in the drop's order, each under the entry's remote name.
-        QCOMPARE(requests, QList<QByteArray>(3, QByteArray("b.bin\0octet\0", 12)));
+        // One upload per file, in the drop's order, each as the entry sends it: under its
+        // remote name, asking for its options.
+        QCOMPARE(requests.size(), 3);
+        for (const QByteArray& request : requests) {
+            const QByteArray asked("b.bin\0octet\0blksize\0001468\0windowsize\0004\0tsize\0", 43);
+            QVERIFY2(request.startsWith(asked), request.constData());
+        }
         QCOMPARE(payloads, (QList<QByteArray>{"first", "second file", "the third"}));
     }
     QCOMPARE(form->StatusText->text(), QStringLiteral("before the drop"));
