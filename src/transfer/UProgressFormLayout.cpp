@@ -46,5 +46,8 @@ void TProgressForm::CreateControls() {
     AbortBtn->setGeometry(81, 40, 88, 25);
     AbortBtn->setText(QStringLiteral("キャンセル"));
     AbortBtn->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    // Enter sent the entry from the main window: pressed again, or held a moment too long, it
+    // lands here and must not stop the upload it started. Esc, Space and a click do.
+    AbortBtn->setAutoDefault(false);
     connect(AbortBtn, &QPushButton::clicked, this, Guarded([this] { AbortBtnClick(); }));
 }
