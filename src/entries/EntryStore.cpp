@@ -122,9 +122,15 @@ void Write(const QString& Path, const QByteArray& Bytes) {
     // QSaveFile writes a temporary file in the same folder, flushes it to disk and renames it.
     // Its buffered writes let a short write (a full disk) pass unnoticed, so write unbuffered and
     // count the bytes the system took.
+    const bool created = !QFileInfo::exists(Path);
     QSaveFile file(Path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         CannotWrite(Path);
+    }
+    // Remote names may carry a device's password (config/PASSWORD): a new list is its owner's
+    // alone. A list that exists keeps the mode it has, which QSaveFile carries over.
+    if (created) {
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     if (file.write(Bytes) != Bytes.size()) {
         file.cancelWriting();

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -95,6 +96,8 @@ private slots:
     void usersStoreStartsFromTheShippedOne();
     void emptiedListKeepsShippedEntriesAway_data();
     void emptiedListKeepsShippedEntriesAway();
+    void storeModes_data();
+    void storeModes();
 
 private:
     QTemporaryDir dir;
@@ -459,6 +462,37 @@ void TestEntryStore::emptiedListKeepsShippedEntriesAway() {
     LoadEntries(next, store.ReadPath());
     QCOMPARE(next.Count(), 0);
     QVERIFY(QDir(dir.filePath("config")).removeRecursively());
+}
+
+void TestEntryStore::storeModes_data() {
+    QTest::addColumn<int>("before"); // -1: no store yet
+    QTest::addColumn<int>("after");
+    QTest::newRow("new store") << -1 << 0600;
+    QTest::newRow("readable by all") << 0644 << 0644;
+    QTest::newRow("shared with a group") << 0640 << 0640;
+    QTest::newRow("owner's alone") << 0600 << 0600;
+}
+
+void TestEntryStore::storeModes() {
+    QFETCH(int, before);
+    QFETCH(int, after);
+    if (before >= 0) {
+        TEntryList old;
+        old.Append(Entry("old", "10.0.0.1", 69, "/old.bin", "old.bin"));
+        SaveEntries(old, path);
+        QVERIFY(chmod(QFile::encodeName(path).constData(), mode_t(before)) == 0);
+    }
+    // Remote names may carry a password; the user's edit is saved all the same.
+    TEntryList list;
+    list.Append(Entry("router", "192.0.2.1", 69, "/srv/router.cfg", "config/s3cret"));
+    SaveEntries(list, path);
+    struct stat saved {};
+    QVERIFY(stat(QFile::encodeName(path).constData(), &saved) == 0);
+    QCOMPARE(int(saved.st_mode & 07777), after);
+    TEntryList loaded;
+    LoadEntries(loaded, path);
+    QCOMPARE(loaded.Count(), 1);
+    QCOMPARE(loaded.Get(0)->RemoteFile, QStringLiteral("config/s3cret"));
 }
 
 QTEST_GUILESS_MAIN(TestEntryStore)
