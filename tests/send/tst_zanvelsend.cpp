@@ -50,6 +50,7 @@ private slots:
     void storeWithoutEntries();
     void listThatCannotBeWritten();
     void progressLineFitsTheTerminal();
+    void savedOptionsAreAsked();
     void everyFileTriedFirstFailureCounts();
     void nameProblemsAndUsage_data();
     void nameProblemsAndUsage();
@@ -412,6 +413,18 @@ void TestZanvelSend::progressLineFitsTheTerminal() {
         }
     }
     QVERIFY(redraws >= 2);
+}
+
+void TestZanvelSend::savedOptionsAreAsked() {
+    TEntryList entries;
+    LoadEntries(entries, store);
+    entries.Get(2)->BlkSize = 1024;
+    entries.Get(2)->WindowSize = 2;
+    SaveEntries(entries, store);
+    QCOMPARE(run({"edge"}).status, 0);
+    QCOMPARE(
+        server->received.first().bytes,
+        QByteArray("\0\2edge.bin\0octet\0blksize\0001024\0windowsize\0002\0tsize\0001500\0", 54));
 }
 
 QTEST_GUILESS_MAIN(TestZanvelSend)

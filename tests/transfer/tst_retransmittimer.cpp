@@ -1,5 +1,7 @@
 #include "transfer/RetransmitTimer.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -9,6 +11,7 @@ class TestRetransmitTimer : public QObject {
 private slots:
     void stoppedAndStartedAgain_data();
     void stoppedAndStartedAgain();
+    void loopHeldUpForSeveralPeriods();
 };
 
 void TestRetransmitTimer::stoppedAndStartedAgain_data() {
@@ -34,6 +37,27 @@ void TestRetransmitTimer::stoppedAndStartedAgain() {
         timer.start();
     }
     QCOMPARE(timeouts.wait(500), fires);
+}
+
+void TestRetransmitTimer::loopHeldUpForSeveralPeriods() {
+    constexpr int Period = 50;
+    TRetransmitTimer timer;
+    QSignalSpy timeouts(&timer, &TRetransmitTimer::timeout);
+    timer.setInterval(Period);
+    timer.start();
+    // A modal box, or a suspended machine: the event loop runs again four periods later.
+    QElapsedTimer held;
+    held.start();
+    while (held.elapsed() < 4 * Period) {
+    }
+    QVERIFY(timeouts.wait(Period));
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    // One time-out for all the periods missed, not a burst that would end an upload at once.
+    QCoreApplication::processEvents();
+    QCOMPARE(timeouts.size(), 1);
+    QVERIFY(timeouts.wait(4 * Period));
+    QVERIFY2(sinceFirst.elapsed() >= Period - 1, qPrintable(QString::number(sinceFirst.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestRetransmitTimer)

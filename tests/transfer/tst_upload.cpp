@@ -264,19 +264,27 @@ void TestUpload::serverRepeatsResendEveryTime() {
 
 void TestUpload::networkCopiesOfAcksSendNothing_data() {
     QTest::addColumn<QList<quint16>>("copied");
-    QTest::newRow("acks 3 and 20") << QList<quint16>{3, 20};
-    QTest::newRow("ack 0") << QList<quint16>{0};
-    QTest::newRow("every ack") << QList<quint16>();
+    QTest::addColumn<int>("periodMs"); // 0: the upload's own
+    QTest::newRow("acks 3 and 20") << QList<quint16>{3, 20} << 0;
+    QTest::newRow("ack 0") << QList<quint16>{0} << 0;
+    QTest::newRow("every ack") << QList<quint16>{} << 0;
+    // Long after the upload began: the guard follows each packet's own send, not the start.
+    QTest::newRow("late in the upload") << QList<quint16>{20, 30} << 200;
 }
 
 void TestUpload::networkCopiesOfAcksSendNothing() {
     QFETCH(QList<quint16>, copied);
+    QFETCH(int, periodMs);
     UploadFixture f;
+    if (periodMs > 0) {
+        f.upload.Timer1->setInterval(periodMs);
+    }
     f.server.script = [&](const Datagram& d) {
-        f.server.acknowledgeNormally(d);
         const quint16 block = d.opcode() == 2 ? 0 : d.number();
+        // The first answer comes after five of the guard's spans, a tenth of a period each.
+        f.server.answer(ScriptedTftpServer::ack(block), block == 0 ? periodMs / 2 : 0);
         if (copied.isEmpty() || copied.contains(block)) {
-            f.server.acknowledgeNormally(d);
+            f.server.answer(ScriptedTftpServer::ack(block), block == 0 ? periodMs / 2 : 0);
         }
     };
     const QByteArray content = PatternBytes(ScriptedUploadBytes);

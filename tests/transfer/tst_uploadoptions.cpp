@@ -107,6 +107,7 @@ private slots:
     void repeatedOptionAckResendsWindow();
     void rolloverInsideWindows();
     void silentServerTimesOutWindow();
+    void progressCountsGrantedBlocks();
 };
 
 void TestUploadOptions::requestCarriesWhatIsAsked_data() {
@@ -391,6 +392,16 @@ void TestUploadOptions::silentServerTimesOutWindow() {
              Range(1, 4) + Range(1, 4) + Range(1, 4) + Range(1, 4) + Range(1, 4));
     QCOMPARE(f.trace().filter("timeout!").size(), 4);
     QVERIFY(!f.upload.Udp1->IsOpen());
+}
+
+void TestUploadOptions::progressCountsGrantedBlocks() {
+    UploadFixture f;
+    f.entry.BlkSize = 1468;
+    f.setFile(PatternBytes(100 * 1024));
+    WindowedReceiver receiver(f.server, OptionAck({"blksize", "1024"}), 1, 1024);
+    QCOMPARE(f.run(), int(trCompleted));
+    // Every 32 blocks of the size granted, not of the size asked for, nor of 512.
+    QCOMPARE(f.progress, (QList<qint64>{0, 32 * 1024, 64 * 1024, 96 * 1024, 100 * 1024}));
 }
 
 QTEST_GUILESS_MAIN(TestUploadOptions)

@@ -576,6 +576,10 @@ void TestMainForm::closeWithUnreadableStore_data() {
     QTest::newRow("overwrite") << true << "SaveBtn" << true << true;
     QTest::newRow("quit without saving") << true << "DiscardBtn" << true << false;
     QTest::newRow("cancel") << true << "StayBtn" << false << false;
+    // Whatever is not a choice keeps the window open and the file as it is.
+    QTest::newRow("Enter") << true << "key Return" << false << false;
+    QTest::newRow("Esc") << true << "key Escape" << false << false;
+    QTest::newRow("box closed") << true << "close" << false << false;
     QTest::newRow("empty list, no question") << false << QString() << true << false;
 }
 
@@ -601,7 +605,19 @@ void TestMainForm::closeWithUnreadableStore() {
         QCOMPARE(EntryList.Count(), 1);
     }
     QString said;
-    if (!button.isEmpty()) {
+    if (button.startsWith(QStringLiteral("key "))) {
+        const Qt::Key key =
+            button.endsWith(QStringLiteral("Return")) ? Qt::Key_Return : Qt::Key_Escape;
+        OnNextModal([&said, key](QWidget* box) {
+            said = static_cast<QMessageBox*>(box)->text();
+            QTest::keyClick(box, key);
+        });
+    } else if (button == u"close") {
+        OnNextModal([&said](QWidget* box) {
+            said = static_cast<QMessageBox*>(box)->text();
+            box->close();
+        });
+    } else if (!button.isEmpty()) {
         Answer(button, &said);
     }
     const auto stray = CloseStrayBox(500);
