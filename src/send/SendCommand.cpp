@@ -216,7 +216,8 @@ QString SendUsage() {
         "       zanvel-send [OPTION]... --list\n"
         "Uploads to a TFTP server: the saved entry NAME (or the one entry whose name starts\n"
         "with NAME), each FILE through that entry under its remote name, or LOCAL to HOST\n"
-        "(\"[ADDRESS]:PORT\" for IPv6) as REMOTE, by default LOCAL's file name.\n"
+        "(\"[ADDRESS]:PORT\" for IPv6) as REMOTE, by default LOCAL's file name; LOCAL \"-\" is\n"
+        "standard input. An operand written as an IP address is always a host.\n"
         "  --list        the saved entries: name, address, port, local file, remote name\n"
         "  --store FILE  read the entries from FILE instead of the program's entrys.txt\n"
         "  --retransmit MS  wait MS milliseconds for an answer before sending again\n"
@@ -228,7 +229,7 @@ QString SendUsage() {
         "  --quiet       no progress and no result line\n"
         "  --help        this text\n"
         "  --version     the version\n"
-        "Exit status: 0 completed, 1 entries unreadable, 2 usage, 3 bad packet or refused,\n"
+        "Exit status: 0 completed, 1 no entries to read, 2 usage, 3 bad packet or refused,\n"
         "4 local file, 5 socket not created, 6 host not found, 7 socket error, 8 timed out,\n"
         "130 interrupted.\n");
 }
