@@ -276,8 +276,19 @@ def measure_trace_window(b):
 
 
 def measure_memory(b):
-    _, _, _, peak = timed(b.upload(b.file(M64), "m.bin"))
-    yield f"| peak memory, 64 MiB upload | {peak / 1024:.0f} MiB (file + {peak / 1024 - 64:.0f} MiB) | file + 40 MiB |"
+    """Peak memory of a 1 GiB upload in large blocks, in the window and on the command line, above
+    that of an empty upload: the file is read as it goes, not held."""
+    empty = b.file(0)
+    big = b.file(1 << 30)
+    for name, command in (("zanvel-upload", lambda l, r: b.upload(l, r, "--blksize", "65464")),
+                          ("zanvel-send", lambda l, r: [SEND, "--quiet", "--blksize", "65464",
+                                                        f"{HOST}:{b.port}", l, r])):
+        _, _, _, base = timed(command(empty, "empty.bin"))
+        _, _, _, peak = timed(command(big, "g.bin"))
+        yield (f"| peak memory, 1 GiB upload, blksize 65464, {name} | {peak / 1024:.0f} MiB "
+               f"(empty upload {base / 1024:.0f} MiB: + {(peak - base) / 1024:.0f} MiB) | "
+               f"empty + 40 MiB |")
+        os.remove(os.path.join(b.root, "g.bin"))
 
 
 def syscall_counts(command):

@@ -1,8 +1,9 @@
-// zanvel-upload HOST PORT LOCAL REMOTE [--trace | --trace-window]
+// zanvel-upload HOST PORT LOCAL REMOTE [--trace | --trace-window] [--blksize N]
 //
 // Runs one upload through the progress dialog without a display and reports how it ended and how
 // fast it went; --trace prints every trace line after the milliseconds since the upload began,
-// --trace-window only has the trace window shown, recording the lines as it does for a user.
+// --trace-window only has the trace window shown, recording the lines as it does for a user;
+// --blksize asks the server for blocks of N bytes, as an entry with that key does.
 // Exit status 0 for a completed upload, 1 otherwise, 2 for bad arguments.
 
 #include "entries/serverEntry.h"
@@ -23,11 +24,18 @@ int main(int argc, char** argv) {
     QStringList args = app.arguments().mid(1);
     const bool trace = args.removeAll(QStringLiteral("--trace")) > 0;
     const bool traceWindow = args.removeAll(QStringLiteral("--trace-window")) > 0;
+    int blksize = 0;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--blksize"));
+        at >= 0 && at + 1 < args.size()) {
+        blksize = args[at + 1].toInt();
+        args.remove(at, 2);
+    }
     bool portOk = false;
     const int port = args.size() == 4 ? args[1].toInt(&portOk) : 0;
     if (!portOk) {
         std::fprintf(stderr,
-                     "usage: zanvel-upload HOST PORT LOCAL REMOTE [--trace | --trace-window]\n");
+                     "usage: zanvel-upload HOST PORT LOCAL REMOTE [--trace | --trace-window] "
+                     "[--blksize N]\n");
         return 2;
     }
 
@@ -49,6 +57,7 @@ int main(int argc, char** argv) {
     entry.ServerPort = port;
     entry.LocalFile = args[2];
     entry.RemoteFile = args[3];
+    entry.BlkSize = blksize;
     TProgressForm form;
     form.Entry = &entry;
 
