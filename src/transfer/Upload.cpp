@@ -6,6 +6,7 @@
 #include "net/Udp.h"
 #include "net/WinSockErrors.h"
 
+#include <QFileInfo>
 #include <QStringList>
 #include <cerrno>
 #include <cstring>
@@ -149,8 +150,14 @@ bool TUpload::OpenLocalFile() {
     }
     Trace("file opened");
     FileSize = Source.size();
-    if (FileSize <= 0 && !SendsEmptyFiles) {
-        return Fail(trFileOpenError, QStringLiteral("%1: the file is empty").arg(path));
+    if (FileSize <= 0) {
+        // A pipe or a device tells no size: taken for empty, it would be stored as nothing.
+        if (!QFileInfo(Source).isFile()) {
+            return Fail(trFileOpenError, QStringLiteral("%1: not a regular file").arg(path));
+        }
+        if (!SendsEmptyFiles) {
+            return Fail(trFileOpenError, QStringLiteral("%1: the file is empty").arg(path));
+        }
     }
     BufferOffset = 0;
     Buffer.clear();

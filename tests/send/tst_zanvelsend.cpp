@@ -351,6 +351,15 @@ void TestZanvelSend::standardInputAndEmptyFiles() {
     QCOMPARE(server->dataBlocks(), QList<quint16>{1});
     QCOMPARE(server->received.last().bytes.size(), 4);
 
+    // A pipe named as a file tells no size; it is not taken for an empty file.
+    const Ran named = run({host, "/dev/stdin", "piped.bin"}, [&](QProcess& process) {
+        process.write(piped);
+        process.closeWriteChannel();
+    });
+    QCOMPARE(named.status, 4);
+    QVERIFY2(named.err.contains(QStringLiteral("/dev/stdin: not a regular file")),
+             qPrintable(named.err));
+
     const Ran unnamed = run({host, "-"});
     QCOMPARE(unnamed.status, 2);
     QVERIFY(unnamed.err.startsWith(
