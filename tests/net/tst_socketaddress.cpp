@@ -11,7 +11,6 @@ private slots:
     void ipAddresses_data();
     void ipAddresses();
     void ipv4First();
-    void addressesOfAnAddress();
 };
 
 void TestSocketAddress::ipAddresses_data() {
@@ -50,17 +49,6 @@ void TestSocketAddress::ipv4First() {
         tried.append(a.Text());
     }
     QCOMPARE(tried, (QStringList{"127.0.0.3", "127.0.0.4", "::1", "2001:db8::5"}));
-}
-
-void TestSocketAddress::addressesOfAnAddress() {
-    // An address is its own only address, found without the resolver.
-    const QList<TSocketAddress> found = ResolveNumericHost(QStringLiteral("[::1]"));
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.first().Text(), QStringLiteral("::1"));
-    QVERIFY(ResolveNumericHost(QStringLiteral("localhost")).isEmpty());
-    TSocketAddress withPort = found.first();
-    withPort.SetPort(6969);
-    QCOMPARE(withPort.Port(), quint16(6969));
 }
 
 QTEST_GUILESS_MAIN(TestSocketAddress)
