@@ -14,7 +14,7 @@ TApplication::TApplication(int& argc, char** argv)
     // The application title. No display name is set: Qt would append it to every window title,
     // and each window carries exactly its own caption.
     setApplicationName(QStringLiteral("Zanvel TFTP"));
-    setApplicationVersion(QStringLiteral("1.02"));
+    setApplicationVersion(QStringLiteral(ZANVEL_VERSION));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/zanvel-tftp.png")));
     // Message boxes, menus and Qt's own dialogs are windows of their own, which take the
     // application's font, not the main window's.
