@@ -73,7 +73,7 @@ void TUdp::Open() {
     }
     SocketHandle = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (SocketHandle < 0) {
-        throw EUdpException("cannot create socket");
+        throw EUdpException("cannot create socket", EUdpException::ukSocket);
     }
     const QList<TSocketAddress> found = [this] {
         try {
@@ -86,7 +86,7 @@ void TUdp::Open() {
     }();
     Close();
     if (found.isEmpty()) {
-        throw EUdpException("host lookup failure");
+        throw EUdpException("host lookup failure", EUdpException::ukLookup);
     }
     OpenAt(found.constFirst());
 }
@@ -98,7 +98,7 @@ void TUdp::OpenAt(const TSocketAddress& Server) {
     const quint16 port = CheckedPort(Port);
     SocketHandle = socket(Server.Family(), SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (SocketHandle < 0) {
-        throw EUdpException("cannot create socket");
+        throw EUdpException("cannot create socket", EUdpException::ukSocket);
     }
     try {
         Destination = Server;
@@ -114,7 +114,7 @@ void TUdp::OpenAt(const TSocketAddress& Server) {
         LastSendError = 0;
         Notifier = new QSocketNotifier(SocketHandle, QSocketNotifier::Read, this);
         if (!Notifier->isValid()) {
-            throw EUdpException("async select failure");
+            throw EUdpException("async select failure", EUdpException::ukSelect);
         }
         connect(Notifier, &QSocketNotifier::activated, this, &TUdp::NotifierActivated);
         Unread = false;
@@ -141,7 +141,7 @@ bool TUdp::Close() {
 
 qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
     if (!IsOpen()) {
-        throw EUdpException("ReceiveText - Socket Not Connected");
+        throw EUdpException("ReceiveText - Socket Not Connected", EUdpException::ukClosed);
     }
     TSocketAddress from;
     from.Length = sizeof from.Storage;
@@ -167,7 +167,7 @@ void TUdp::SendText(const char* Buf, qint32 Len) {
         return;
     }
     if (!IsOpen()) {
-        throw EUdpException("SendText - Socket Not Connected");
+        throw EUdpException("SendText - Socket Not Connected", EUdpException::ukClosed);
     }
     const ssize_t sent =
         sendto(SocketHandle, Buf, size_t(Len), 0,
@@ -224,7 +224,8 @@ void TUdp::WndProc(TMessage& Message) {
         return;
     }
     if (error != 0) {
-        throw EUdpException(("WSAAsyncSelect - " + SocketErrorText(error)).toStdString());
+        throw EUdpException(("WSAAsyncSelect - " + SocketErrorText(error)).toStdString(),
+                            EUdpException::ukNotified);
     }
     if ((Message.LParam & 0xFFFF) == FD_READ && OnRead) {
         OnRead(this);

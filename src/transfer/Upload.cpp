@@ -2,6 +2,7 @@
 
 #include "entries/CodePage.h"
 #include "net/ApplicationException.h"
+#include "net/EUdpException.h"
 #include "net/HostLookup.h"
 #include "net/Udp.h"
 #include "net/WinSockErrors.h"
@@ -28,10 +29,6 @@ constexpr qint32 MaxWaitsInVain = 3;
 // Errors the network sends back that say the server cannot be reached at this address.
 constexpr quint16 WsaConnectionRefused = 10061;
 constexpr quint16 WsaMessageSize = 10040;
-
-TransferResult OpenFailureResult(const char* message) {
-    return QByteArrayView(message) == "cannot create socket" ? trSocketCreateError : trSocketError;
-}
 
 } // namespace
 
@@ -118,10 +115,11 @@ void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
 bool TUpload::OpenServer() {
     try {
         Udp1->OpenAt(Addresses[AddressIndex]);
-    } catch (const std::exception& e) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        const TransferResult result = OpenFailureResult(e.what());
-        return Fail(result, result == trSocketCreateError ? reason : QString::fromUtf8(e.what()));
+    } catch (const EUdpException& e) {
+        if (e.Kind == EUdpException::ukSocket) {
+            return Fail(trSocketCreateError, QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        return Fail(trSocketError, QString::fromUtf8(e.what()));
     }
     return true;
 }
