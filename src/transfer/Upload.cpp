@@ -321,7 +321,7 @@ void TUpload::AckReceived(quint16 block) {
         Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
         SendPacket();
     } else {
-        SendBlocks(AckedNo + 1, true);
+        SendBlocks(AckedNo + 1, TWindowCause::Acknowledgement);
     }
 }
 
@@ -349,7 +349,7 @@ void TUpload::Acknowledged(qint32 block) {
         // again right after it.
         Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
     }
-    if (SendBlocks(AckedNo + 1, true)) {
+    if (SendBlocks(AckedNo + 1, TWindowCause::Acknowledgement)) {
         AwaitAnswer(answeredAfterNs);
     }
 }
@@ -383,9 +383,8 @@ bool TUpload::BuildBlock(qint32 block) {
     return true;
 }
 
-// Sends the window that starts at block `from`, each block with its trace line unless a
-// time-out resends it. False when the upload ended on the way.
-bool TUpload::SendBlocks(qint32 from, bool announce) {
+// Sends the window that starts at block `from`. False when the upload ended on the way.
+bool TUpload::SendBlocks(qint32 from, TWindowCause cause) {
     const qint32 last = qMin(LastBlock(), qint32(qMin<qint64>(qint64(from) + WindowSize - 1,
                                                               std::numeric_limits<qint32>::max())));
     for (qint32 block = from; block <= last; ++block) {
@@ -396,7 +395,7 @@ bool TUpload::SendBlocks(qint32 from, bool announce) {
             BlockNo = block;
             Trace("make data packet block#%1", BlockNo);
         }
-        if (announce) {
+        if (cause == TWindowCause::Acknowledgement) {
             Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
         }
         if (!SendPacket()) {
@@ -461,7 +460,7 @@ void TUpload::Timer1Timer() {
     if (BlockNo == 0) {
         SendPacket();
     } else {
-        SendBlocks(AckedNo + 1, false);
+        SendBlocks(AckedNo + 1, TWindowCause::Timeout);
     }
 }
 

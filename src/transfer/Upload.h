@@ -101,7 +101,10 @@ private:
     void Acknowledged(qint32 block);
     void ErrorReceived(const Tftp::Reply& reply);
     bool BuildBlock(qint32 block);
-    bool SendBlocks(qint32 from, bool announce);
+    // What makes a window go out: an acknowledgement asks for it, and each block is announced
+    // in the trace; a time-out resends it without a word per block.
+    enum class TWindowCause { Acknowledgement, Timeout };
+    bool SendBlocks(qint32 from, TWindowCause cause);
     void AwaitAnswer(qint64 lastAnsweredAfterNs);
     bool SendPacket();
     // Before the server's first answer, tries the name's next address; ends the upload when
