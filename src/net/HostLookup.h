@@ -28,7 +28,6 @@ public:
     void Start(const QString& Host);
     // Forgets the look-up under way: OnFound will not be called for it.
     void Cancel();
-    bool Pending() const { return Waiting != nullptr; }
 
 private:
     struct TResult;

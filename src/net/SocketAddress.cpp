@@ -86,9 +86,9 @@ QList<TSocketAddress> ResolveNumericHost(const QString& Host) {
 }
 
 bool IsIpAddress(const QString& Host) {
+    const bool bracketed = Host.startsWith(u'[') && Host.endsWith(u']');
     QByteArray text = Unbracketed(Host);
     const qsizetype scope = text.indexOf('%');
-    const bool bracketed = text.size() != Host.toUtf8().size();
     if (scope >= 0) {
         text.truncate(scope);
     }

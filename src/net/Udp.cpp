@@ -71,6 +71,8 @@ void TUdp::Open() {
     if (IsOpen()) {
         return;
     }
+    // Failures come in the endpoint's order: no socket, then a port out of range, then the
+    // look-up. The socket for the address found is only made once the family is known.
     SocketHandle = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (SocketHandle < 0) {
         throw EUdpException("cannot create socket", EUdpException::ukSocket);

@@ -106,6 +106,8 @@ private:
     enum class TWindowCause { Acknowledgement, Timeout };
     bool SendBlocks(qint32 from, TWindowCause cause);
     void AwaitAnswer(qint64 lastAnsweredAfterNs);
+    // False when the packet did not go out: the upload ended, or went on to the name's next
+    // address, which the write request was sent to instead.
     bool SendPacket();
     // Before the server's first answer, tries the name's next address; ends the upload when
     // there is none.
