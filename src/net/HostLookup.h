@@ -22,7 +22,8 @@ public:
     // Called with the host's addresses, IPv4 first; empty when the host was not found.
     std::function<void(const QList<TSocketAddress>& Addresses)> OnFound;
     // What looks a name up, on the look-up's thread; ResolveHost unless a test says otherwise.
-    std::function<QList<TSocketAddress>(const QString& Host)> Resolver = ResolveHost;
+    using TResolver = std::function<QList<TSocketAddress>(const QString& Host)>;
+    TResolver Resolver = ResolveHost;
 
     // Starts looking Host up; a look-up under way is forgotten.
     void Start(const QString& Host);

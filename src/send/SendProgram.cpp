@@ -180,7 +180,7 @@ TransferResult Upload(const TSendJob& job, const TSendArguments& args, const QSt
     const int columns = terminal ? TerminalColumns() : 0;
     TUpload upload;
     // Every peer sends an empty file as one empty block; the window refuses it.
-    upload.SendsEmptyFiles = true;
+    upload.SetSendsEmptyFiles(true);
     if (args.RetransmitMs > 0) {
         upload.Timer1->setInterval(args.RetransmitMs);
     }
@@ -230,21 +230,25 @@ TransferResult Upload(const TSendJob& job, const TSendArguments& args, const QSt
         standardInput = CopyStandardInput();
         entry.LocalFile = standardInput ? standardInput->fileName() : QString();
     }
+    QString failure;
     QTimer::singleShot(0, &loop, [&] {
         clock.start();
         if (standardInput || job.Entry.LocalFile != StandardInput) {
             upload.Start(entry);
         } else {
-            upload.FailureText = QStringLiteral("cannot read standard input");
+            failure = QStringLiteral("cannot read standard input");
             result = trFileOpenError;
             loop.quit();
         }
     });
     loop.exec();
+    if (failure.isEmpty()) {
+        failure = upload.FailureText();
+    }
     if (!args.Quiet) {
         QString line = ResultLine(result, total, clock.elapsed() / 1000.0);
-        if (result != trCompleted && result != trAborted && !upload.FailureText.isEmpty()) {
-            line += QStringLiteral(": ") + upload.FailureText;
+        if (result != trCompleted && result != trAborted && !failure.isEmpty()) {
+            line += QStringLiteral(": ") + failure;
         }
         if (result != trAborted) {
             line += QStringLiteral(" (%1)").arg(Destination(job, upload));

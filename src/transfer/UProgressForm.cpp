@@ -58,7 +58,11 @@ void TProgressForm::Timer1Timer() {
 }
 
 void TProgressForm::AbortBtnClick() {
-    // Also when pressed before the upload began, so that no start is left pending.
-    SendWRQTimer->stop();
+    // Pressed before the upload began: no start is left pending, and there is no upload to end.
+    if (SendWRQTimer->isActive()) {
+        SendWRQTimer->stop();
+        done(trAborted);
+        return;
+    }
     Upload1->Abort();
 }

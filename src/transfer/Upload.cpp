@@ -65,15 +65,20 @@ template <typename... Numbers> void TUpload::Trace(const char* Text, Numbers... 
     OnTrace(line);
 }
 
+void TUpload::SetResolver(THostLookup::TResolver Resolver) {
+    Lookup1->Resolver = std::move(Resolver);
+}
+
+// Starting: the entry's values are taken, and the server's name is looked up.
 void TUpload::Start(const TServerEntry& Entry) {
+    Phase = TPhase::Starting;
     BlockNo = 0;
     AckedNo = -1;
-    RetryCount = 0;
-    WaitsInVain = 0;
+    FWaitsInVain = 0;
     BlockSize = Tftp::BlockSize;
     WindowSize = 1;
     FileSize = 0;
-    FailureText.clear();
+    FFailureText.clear();
     Target = Entry;
     Addresses.clear();
 
@@ -83,10 +88,15 @@ void TUpload::Start(const TServerEntry& Entry) {
         Fail(trSocketError, QStringLiteral("port %1 is beyond 65535").arg(Entry.ServerPort));
         return;
     }
+    Phase = TPhase::LookingUp;
     Lookup1->Start(Entry.ServerAddress);
 }
 
 void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
+    if (Phase != TPhase::LookingUp) {
+        return;
+    }
+    Phase = TPhase::Starting;
     // The server is looked up before the local file is touched: the host decides the result
     // when both are wrong.
     if (Found.isEmpty()) {
@@ -126,9 +136,9 @@ bool TUpload::OpenServer() {
 
 bool TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
     Asked = Options;
-    Negotiating = Options.Any();
+    Phase = Options.Any() ? TPhase::Negotiating : TPhase::AwaitingAck0;
     Trace("make WQR packet");
-    if (Negotiating) {
+    if (Options.Any()) {
         QStringList asked;
         for (const auto& [name, value] : Options.Options()) {
             asked.append(QString::fromLatin1(name + '=' + value));
@@ -136,8 +146,8 @@ bool TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
         Trace("options asked: %1", asked.join(u' '));
     }
     PacketLen = Tftp::MakeWriteRequest(Packet, RemoteName,
-                                       Negotiating ? Options.Options() : QList<Tftp::Option>());
-    return SendPacket();
+                                       Options.Any() ? Options.Options() : QList<Tftp::Option>());
+    return SendPacket(TSendCause::Request);
 }
 
 bool TUpload::OpenLocalFile() {
@@ -153,7 +163,7 @@ bool TUpload::OpenLocalFile() {
         if (!QFileInfo(Source).isFile()) {
             return Fail(trFileOpenError, QStringLiteral("%1: not a regular file").arg(path));
         }
-        if (!SendsEmptyFiles) {
+        if (!FSendsEmptyFiles) {
             return Fail(trFileOpenError, QStringLiteral("%1: the file is empty").arg(path));
         }
     }
@@ -161,7 +171,7 @@ bool TUpload::OpenLocalFile() {
     Buffer.clear();
     // The first chunk now: a file that cannot be read, or gives less than its size, is found
     // before anything is sent.
-    return Buffered(0, qMin(FileSize, ReadAheadBytes));
+    return Buffered(0, qMin(FileSize, FReadAheadBytes));
 }
 
 bool TUpload::Buffered(qint64 Offset, qint64 Length) {
@@ -171,10 +181,10 @@ bool TUpload::Buffered(qint64 Offset, qint64 Length) {
     // Blocks go out in order, so the next chunk starts at the first block not yet
     // acknowledged, which a time-out resends; a resend from further back reads from there.
     const qint64 windowStart = qint64(qMax(AckedNo, 0)) * BlockSize;
-    const qint64 start = Offset >= windowStart && Offset + Length <= windowStart + ReadAheadBytes
+    const qint64 start = Offset >= windowStart && Offset + Length <= windowStart + FReadAheadBytes
                              ? windowStart
                              : Offset;
-    const qint64 wanted = qMin(qMax(ReadAheadBytes, Length), FileSize - start);
+    const qint64 wanted = qMin(qMax(FReadAheadBytes, Length), FileSize - start);
     Buffer.resize(wanted);
     qint64 got = 0;
     if (Source.pos() != start && !Source.seek(start)) {
@@ -206,7 +216,7 @@ bool TUpload::Buffered(qint64 Offset, qint64 Length) {
 }
 
 bool TUpload::Fail(TransferResult result, const QString& why) {
-    FailureText = why;
+    FFailureText = why;
     End(result);
     return false;
 }
@@ -215,6 +225,7 @@ QString TUpload::ServerAddress() const {
     return Udp1->RemoteAddress();
 }
 
+// Datagrams go to the phase that awaits them; in the others, the endpoint is closed.
 void TUpload::Udp1Read(QObject*) {
     char buffer[Tftp::PacketSize];
     qint32 count = 0;
@@ -224,51 +235,128 @@ void TUpload::Udp1Read(QObject*) {
         // A notification that outlived the upload it belonged to.
         return;
     }
-    if (count <= 0) {
+    if (count <= 0 || !AwaitsServer()) {
         return;
     }
-    const QByteArrayView datagram(buffer, count);
-    if (count >= 2 && quint8(buffer[0]) == 0 && quint8(buffer[1]) == Tftp::OpOptionAck &&
-        Asked.Any()) {
-        if (Negotiating) {
-            OptionAckReceived(datagram);
+    TAnswer answer{TAnswer::Other, {}, QByteArrayView(buffer, count)};
+    // An option acknowledgement may hold no more than its opcode.
+    if (count >= 2 && quint8(buffer[0]) == 0 && quint8(buffer[1]) == Tftp::OpOptionAck) {
+        answer.Kind = TAnswer::OptionAck;
+    } else if (const std::optional<Tftp::Reply> reply = Tftp::ParseReply(answer.Datagram)) {
+        answer.Reply = *reply;
+        answer.Kind = reply->Opcode == Tftp::OpAck     ? TAnswer::Ack
+                      : reply->Opcode == Tftp::OpError ? TAnswer::Error
+                                                       : TAnswer::Other;
+    }
+    switch (Phase) {
+    case TPhase::AwaitingAck0:
+        AwaitingAck0Read(answer);
+        break;
+    case TPhase::Negotiating:
+        NegotiatingRead(answer);
+        break;
+    case TPhase::Sending:
+        SendingRead(answer);
+        break;
+    default:
+        break;
+    }
+}
+
+bool TUpload::AwaitsServer() const {
+    return Phase == TPhase::AwaitingAck0 || Phase == TPhase::Negotiating ||
+           Phase == TPhase::Sending;
+}
+
+// The plain write request is out: acknowledgement 0 starts the data.
+void TUpload::AwaitingAck0Read(const TAnswer& answer) {
+    switch (answer.Kind) {
+    case TAnswer::Ack:
+        Trace("  ack recved(block#%1)", answer.Reply.Number);
+        if (answer.Reply.Number == 0) {
+            RequestAccepted();
         } else {
-            // The server sends its option acknowledgement again when block 1 did not reach it:
-            // that is a repeated acknowledgement 0.
-            Trace("  oack recved again");
-            AckReceived(0);
+            UnexpectedAck(answer.Reply.Number, false);
         }
-        return;
+        break;
+    case TAnswer::Error:
+        ErrorReceived(answer.Reply);
+        break;
+    case TAnswer::OptionAck:
+    case TAnswer::Other:
+        UnknownReceived();
+        break;
     }
-    const std::optional<Tftp::Reply> reply = Tftp::ParseReply(datagram);
-    if (!reply || (reply->Opcode != Tftp::OpAck && reply->Opcode != Tftp::OpError)) {
-        // Not the server's answer: keep waiting for it, retransmissions included.
-        Trace("Unknown packet recved");
-        return;
+}
+
+// The write request asked for options: the server grants them, ignores them or refuses them.
+void TUpload::NegotiatingRead(const TAnswer& answer) {
+    switch (answer.Kind) {
+    case TAnswer::OptionAck:
+        OptionAckReceived(answer.Datagram);
+        break;
+    case TAnswer::Ack:
+        Trace("  ack recved(block#%1)", answer.Reply.Number);
+        if (answer.Reply.Number == 0) {
+            Trace("options ignored by the server");
+            RequestAccepted();
+        } else {
+            UnexpectedAck(answer.Reply.Number, false);
+        }
+        break;
+    case TAnswer::Error:
+        if (answer.Reply.Number == Tftp::ErrorOptionRefused) {
+            // A server that refuses the options may still take the file as plain TFTP.
+            Trace("options refused, request again without options");
+            SendWriteRequest(Tftp::OptionRequest());
+        } else {
+            ErrorReceived(answer.Reply);
+        }
+        break;
+    case TAnswer::Other:
+        UnknownReceived();
+        break;
     }
-    if (reply->Opcode == Tftp::OpAck) {
-        AckReceived(reply->Number);
-        return;
+}
+
+// DATA blocks are out: each acknowledgement moves the window on, until the last block's ends
+// the upload.
+void TUpload::SendingRead(const TAnswer& answer) {
+    switch (answer.Kind) {
+    case TAnswer::OptionAck:
+        if (!Asked.Any()) {
+            UnknownReceived();
+            break;
+        }
+        // The server sends its option acknowledgement again when block 1 did not reach it:
+        // that is a repeated acknowledgement 0.
+        Trace("  oack recved again");
+        AckReceived(0);
+        break;
+    case TAnswer::Ack:
+        AckReceived(answer.Reply.Number);
+        break;
+    case TAnswer::Error:
+        ErrorReceived(answer.Reply);
+        break;
+    case TAnswer::Other:
+        UnknownReceived();
+        break;
     }
-    Timer1->stop();
-    RetryCount = 0;
-    if (Negotiating && reply->Number == Tftp::ErrorOptionRefused) {
-        // A server that refuses the options may still take the file as plain TFTP.
-        Trace("options refused, request again without options");
-        SendWriteRequest(Tftp::OptionRequest());
-        return;
-    }
-    ErrorReceived(*reply);
+}
+
+void TUpload::RequestAccepted() {
+    Udp1->SetRemotePort(Udp1->PeerPort);
+    Phase = TPhase::Sending;
+    Acknowledged(0);
 }
 
 void TUpload::OptionAckReceived(QByteArrayView datagram) {
-    // The option acknowledgement stands for acknowledgement 0, and comes from the server's
-    // transfer port.
-    Udp1->SetRemotePort(Udp1->PeerPort);
     const auto options = Tftp::ParseOptionAck(datagram);
     const auto granted = options ? Tftp::AcceptOptionAck(Asked, *options) : std::nullopt;
     if (!granted) {
-        Timer1->stop();
+        // The refusal goes to the port the acknowledgement came from.
+        Udp1->SetRemotePort(Udp1->PeerPort);
         Trace("bad option acknowledgement");
         PacketLen =
             Tftp::MakeErrorPacket(Packet, Tftp::ErrorOptionRefused, "bad option acknowledgement");
@@ -276,11 +364,10 @@ void TUpload::OptionAckReceived(QByteArrayView datagram) {
         Fail(trBadPacket, QStringLiteral("bad option acknowledgement"));
         return;
     }
-    Negotiating = false;
     BlockSize = granted->BlockSize;
     WindowSize = granted->WindowSize;
     Trace("options acked: blksize=%1 windowsize=%2", BlockSize, WindowSize);
-    Acknowledged(0);
+    RequestAccepted();
 }
 
 void TUpload::AckReceived(quint16 block) {
@@ -292,10 +379,6 @@ void TUpload::AckReceived(quint16 block) {
     if (block == 0) {
         newPeer = Udp1->PeerPort != Udp1->RemotePort();
         Udp1->SetRemotePort(Udp1->PeerPort);
-        if (Negotiating) {
-            Negotiating = false;
-            Trace("options ignored by the server");
-        }
     }
     // The block this acknowledges, of those sent: numbers on the wire wrap from 65535 to 0, so
     // it is the last one sent whose low 16 bits match.
@@ -304,6 +387,10 @@ void TUpload::AckReceived(quint16 block) {
         Acknowledged(acked);
         return;
     }
+    UnexpectedAck(block, newPeer);
+}
+
+void TUpload::UnexpectedAck(quint16 block, bool newPeer) {
     Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
     // A server sends its last acknowledgement again when it has waited in vain for the next
     // packet, a second or more after the first: the packet was lost, so it goes out again at
@@ -315,20 +402,11 @@ void TUpload::AckReceived(quint16 block) {
         Trace("same ack again too soon, not resent");
         return;
     }
-    Timer1->stop();
-    RetryCount = 0;
-    if (BlockNo == 0) {
-        Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
-        SendPacket();
-    } else {
-        SendBlocks(AckedNo + 1, TWindowCause::Acknowledgement);
-    }
+    SendUnacknowledged(TSendCause::Answer);
 }
 
 void TUpload::Acknowledged(qint32 block) {
     const qint64 answeredAfterNs = SendClock.nsecsElapsed() - LastSendNs;
-    Timer1->stop();
-    RetryCount = 0;
     const qint32 before = AckedNo;
     AckedNo = block;
     if (AckedNo == LastBlock()) {
@@ -349,23 +427,88 @@ void TUpload::Acknowledged(qint32 block) {
         // again right after it.
         Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
     }
-    if (SendBlocks(AckedNo + 1, TWindowCause::Acknowledgement)) {
+    if (SendBlocks(AckedNo + 1, TSendCause::Answer)) {
         AwaitAnswer(answeredAfterNs);
     }
 }
 
-void TUpload::AwaitAnswer(qint64 lastAnsweredAfterNs) {
-    // A server on the same machine or network answers within tens of microseconds. Going to
-    // sleep in the event loop and being woken for each answer would then take longer than the
-    // answer itself, and add up to much of a large file's time: so the thread waits for it
-    // awake, briefly, and the event loop then reports it at once. Slow answers are not waited
-    // for, so a distant or silent server costs no processor time; nor are answers from a server
-    // that could not answer while the thread waited (one on the same thread, or on a machine
-    // with a single processor busy).
-    if (lastAnsweredAfterNs > qint64(AnswerWaitUs) * 1000 || WaitsInVain >= MaxWaitsInVain) {
+void TUpload::ErrorReceived(const Tftp::Reply& reply) {
+    Trace("Error Packet Recved");
+    Trace("  ErrCode %1", reply.Number);
+    if (TraceWanted()) {
+        OnTrace(reply.Number == 0 ? QStringLiteral("ErrMsg: ") + DecodeUtf8OrShiftJis(reply.Message)
+                                  : Tftp::ErrorCodeText(reply.Number));
+    }
+    // The command line shows the server's own words, which the trace leaves out for codes
+    // other than 0.
+    const QString message = DecodeUtf8OrShiftJis(reply.Message);
+    Fail(trBadPacket, QStringLiteral("error %1: %2")
+                          .arg(reply.Number)
+                          .arg(message.isEmpty() ? Tftp::ErrorCodeText(reply.Number) : message));
+}
+
+void TUpload::UnknownReceived() {
+    // Not the server's answer: keep waiting for it, retransmissions included.
+    Trace("Unknown packet recved");
+}
+
+// Time-outs resend what the server has not acknowledged, until the fifth ends the upload.
+void TUpload::Timer1Timer() {
+    if (!AwaitsServer()) {
         return;
     }
-    WaitsInVain = Udp1->AwaitReadable(AnswerWaitUs) ? 0 : WaitsInVain + 1;
+    ++RetryCount;
+    if (RetryCount >= MaxTimeouts) {
+        End(trTimeout);
+        return;
+    }
+    Trace("timeout! resend packet(%1times)", RetryCount);
+    SendUnacknowledged(TSendCause::Timeout);
+}
+
+void TUpload::Udp1Error(QObject*, quint16 Error) {
+    if (!AwaitsServer()) {
+        return;
+    }
+    const QString why = Error == WsaConnectionRefused ? QStringLiteral("port unreachable")
+                                                      : WinSock::ErrorText(Error);
+    Trace("socket error: %1", why);
+    // The path's word that a datagram was too large changes nothing: the system sends smaller
+    // fragments from now on.
+    if (Error != WsaMessageSize) {
+        Unreachable(why);
+    }
+}
+
+void TUpload::Unreachable(const QString& why) {
+    const QString address = Udp1->RemoteAddress();
+    if (Phase != TPhase::Sending && AddressIndex + 1 < Addresses.size()) {
+        // Another of the name's addresses may have the server: a name with IPv4 and IPv6
+        // addresses whose server listens on one of them only.
+        ++AddressIndex;
+        Trace("%1 at %2, trying %3", why, address, Addresses[AddressIndex].Text());
+        Udp1->Close();
+        if (OpenServer()) {
+            SendPacket(TSendCause::Request);
+        }
+        return;
+    }
+    Fail(trSocketError,
+         QStringLiteral("%1 (%2 port %3)").arg(why, address).arg(Udp1->RemotePort()));
+}
+
+void TUpload::Abort() {
+    End(trAborted);
+}
+
+bool TUpload::SendUnacknowledged(TSendCause cause) {
+    if (Phase == TPhase::Sending) {
+        return SendBlocks(AckedNo + 1, cause);
+    }
+    if (cause == TSendCause::Answer) {
+        Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
+    }
+    return SendPacket(cause);
 }
 
 qint32 TUpload::LastBlock() const {
@@ -384,7 +527,7 @@ bool TUpload::BuildBlock(qint32 block) {
 }
 
 // Sends the window that starts at block `from`. False when the upload ended on the way.
-bool TUpload::SendBlocks(qint32 from, TWindowCause cause) {
+bool TUpload::SendBlocks(qint32 from, TSendCause cause) {
     const qint32 last = qMin(LastBlock(), qint32(qMin<qint64>(qint64(from) + WindowSize - 1,
                                                               std::numeric_limits<qint32>::max())));
     for (qint32 block = from; block <= last; ++block) {
@@ -395,80 +538,38 @@ bool TUpload::SendBlocks(qint32 from, TWindowCause cause) {
             BlockNo = block;
             Trace("make data packet block#%1", BlockNo);
         }
-        if (cause == TWindowCause::Acknowledgement) {
+        if (cause == TSendCause::Answer) {
             Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
         }
-        if (!SendPacket()) {
+        if (!SendPacket(cause)) {
             return false;
         }
     }
     return true;
 }
 
-void TUpload::ErrorReceived(const Tftp::Reply& reply) {
-    Trace("Error Packet Recved");
-    Trace("  ErrCode %1", reply.Number);
-    if (TraceWanted()) {
-        OnTrace(reply.Number == 0 ? QStringLiteral("ErrMsg: ") + DecodeUtf8OrShiftJis(reply.Message)
-                                  : Tftp::ErrorCodeText(reply.Number));
+void TUpload::AwaitAnswer(qint64 lastAnsweredAfterNs) {
+    // A server on the same machine or network answers within tens of microseconds. Going to
+    // sleep in the event loop and being woken for each answer would then take longer than the
+    // answer itself, and add up to much of a large file's time: so the thread waits for it
+    // awake, briefly, and the event loop then reports it at once. Slow answers are not waited
+    // for, so a distant or silent server costs no processor time; nor are answers from a server
+    // that could not answer while the thread waited (one on the same thread, or on a machine
+    // with a single processor busy).
+    if (lastAnsweredAfterNs > qint64(AnswerWaitUs) * 1000 || FWaitsInVain >= MaxWaitsInVain) {
+        return;
     }
-    // The command line shows the server's own words, which the trace leaves out for codes
-    // other than 0.
-    const QString message = DecodeUtf8OrShiftJis(reply.Message);
-    Fail(trBadPacket, QStringLiteral("error %1: %2")
-                          .arg(reply.Number)
-                          .arg(message.isEmpty() ? Tftp::ErrorCodeText(reply.Number) : message));
+    FWaitsInVain = Udp1->AwaitReadable(AnswerWaitUs) ? 0 : FWaitsInVain + 1;
 }
 
-void TUpload::Udp1Error(QObject*, quint16 Error) {
-    const QString why = Error == WsaConnectionRefused ? QStringLiteral("port unreachable")
-                                                      : WinSock::ErrorText(Error);
-    Trace("socket error: %1", why);
-    // The path's word that a datagram was too large changes nothing: the system sends smaller
-    // fragments from now on.
-    if (Error != WsaMessageSize) {
-        Unreachable(why);
-    }
-}
-
-void TUpload::Unreachable(const QString& why) {
-    const QString address = Udp1->RemoteAddress();
-    if (AckedNo < 0 && AddressIndex + 1 < Addresses.size()) {
-        // Another of the name's addresses may have the server: a name with IPv4 and IPv6
-        // addresses whose server listens on one of them only.
-        ++AddressIndex;
-        Trace("%1 at %2, trying %3", why, address, Addresses[AddressIndex].Text());
+bool TUpload::SendPacket(TSendCause cause) {
+    // A new request or an answer starts the period and the count of time-outs afresh; for a
+    // window the period runs from its last block, after which the server answers. A time-out's
+    // resend keeps the period under way.
+    if (cause != TSendCause::Timeout) {
         Timer1->stop();
         RetryCount = 0;
-        Udp1->Close();
-        if (OpenServer()) {
-            SendPacket();
-        }
-        return;
     }
-    Fail(trSocketError,
-         QStringLiteral("%1 (%2 port %3)").arg(why, address).arg(Udp1->RemotePort()));
-}
-
-void TUpload::Timer1Timer() {
-    ++RetryCount;
-    if (RetryCount >= MaxTimeouts) {
-        End(trTimeout);
-        return;
-    }
-    Trace("timeout! resend packet(%1times)", RetryCount);
-    if (BlockNo == 0) {
-        SendPacket();
-    } else {
-        SendBlocks(AckedNo + 1, TWindowCause::Timeout);
-    }
-}
-
-void TUpload::Abort() {
-    End(trAborted);
-}
-
-bool TUpload::SendPacket() {
     Udp1->SendText(Packet.data(), PacketLen);
     if (Udp1->LastSendError != 0) {
         const QString why = QString::fromLocal8Bit(std::strerror(Udp1->LastSendError));
@@ -477,7 +578,6 @@ bool TUpload::SendPacket() {
         return false;
     }
     LastSendNs = SendClock.nsecsElapsed();
-    // A running timer keeps its period; only a stopped one starts a new one.
     if (!Timer1->isActive()) {
         Timer1->start();
     }
@@ -490,6 +590,10 @@ bool TUpload::SentMomentsAgo() const {
 }
 
 void TUpload::End(TransferResult result) {
+    if (Phase == TPhase::Ended) {
+        return;
+    }
+    Phase = TPhase::Ended;
     Lookup1->Cancel();
     Timer1->stop();
     Udp1->Close();

@@ -6,6 +6,7 @@
 #include "transfer/TftpPacket.h"
 #include "transfer/TransferResult.h"
 
+#include "net/HostLookup.h"
 #include "net/SocketAddress.h"
 
 #include <QByteArray>
@@ -14,7 +15,6 @@
 #include <QObject>
 #include <functional>
 
-class THostLookup;
 class TUdp;
 
 // One TFTP upload: a write request, then the file's DATA blocks in lock-step with the server's
@@ -31,31 +31,19 @@ public:
 
     TUdp* Udp1;
     TRetransmitTimer* Timer1;
-    THostLookup* Lookup1;
 
     // Looks the server up, then opens the endpoint and the file and sends the write request for
     // Entry, whose values are taken now. Ends through OnEnd when any of that fails: at once,
     // or once a name has been looked up.
     void Start(const TServerEntry& Entry);
-    // Ends the upload, or one not yet started, with trAborted.
+    // Ends the upload under way, or one not yet started, with trAborted; one that has ended
+    // stays as it ended.
     void Abort();
 
     void Udp1Read(QObject* Sender);
     void Udp1Error(QObject* Sender, quint16 Error);
     void Timer1Timer();
     void Lookup1Found(const QList<TSocketAddress>& Addresses);
-
-    // An empty file goes out as one empty block instead of ending with trFileOpenError.
-    bool SendsEmptyFiles = false;
-    // The file is read this much at a time, so that sending a block seldom costs a read, while
-    // a file of any size takes no more memory than this (or one block, if larger).
-    qint64 ReadAheadBytes = 1 << 20;
-    // Why the last upload failed, in plain English, for the command line: the file and what
-    // was wrong with it, the system's reason for a failed send, the server's error.
-    QString FailureText;
-    // Where the last upload went: the server's address (the one that answered, of a name's
-    // several) and the remote name.
-    QString ServerAddress() const;
 
     // Acknowledged bytes of the file's total, every 32 blocks and at the end.
     std::function<void(qint64 Acked, qint64 Total)> OnProgress;
@@ -65,26 +53,50 @@ public:
     std::function<void(const QString& Line)> OnTrace;
     std::function<bool()> Tracing;
 
-    // The packet sent last (write request or DATA block) and its length.
-    Tftp::PacketBuffer Packet{};
-    qint32 PacketLen = 0;
-    // The last block sent; the last block acknowledged (0 for the write request, -1 before).
-    qint32 BlockNo = 0;
-    qint32 AckedNo = -1;
-    // What the write request asks for, whether its answer is still awaited, and what the
-    // upload goes on with.
-    Tftp::OptionRequest Asked;
-    bool Negotiating = false;
-    qint32 BlockSize = Tftp::BlockSize;
-    qint32 WindowSize = 1;
-    qint64 FileSize = 0;
-    qint32 RetryCount = 0;
-    // When the current packet last went out, on SendClock.
-    qint64 LastSendNs = 0;
+    // An empty file goes out as one empty block instead of ending with trFileOpenError.
+    void SetSendsEmptyFiles(bool Sends) { FSendsEmptyFiles = Sends; }
+    // The file is read this much at a time, so that sending a block seldom costs a read, while
+    // a file of any size takes no more memory than this (or one block, if larger).
+    void SetReadAheadBytes(qint64 Bytes) { FReadAheadBytes = Bytes; }
+    // How the server's name is looked up; the system's resolver unless a test sets another.
+    void SetResolver(THostLookup::TResolver Resolver);
+    // Why the last upload failed, in plain English, for the command line: the file and what
+    // was wrong with it, the system's reason for a failed send, the server's error.
+    QString FailureText() const { return FFailureText; }
+    // Where the last upload went: the server's address (the one that answered, of a name's
+    // several) and the remote name.
+    QString ServerAddress() const;
     // Answers awaited awake in vain, in a row.
-    qint32 WaitsInVain = 0;
+    qint32 WaitsInVain() const { return FWaitsInVain; }
 
 private:
+    // Where the upload stands. Only the phases that await the server take its datagrams and
+    // time-outs.
+    enum class TPhase {
+        Idle,         // nothing started yet
+        Starting,     // the endpoint and the file being opened
+        LookingUp,    // the server's name being looked up
+        AwaitingAck0, // the plain write request sent
+        Negotiating,  // the write request with options sent
+        Sending,      // DATA blocks going out
+        Ended,
+    };
+    // A datagram from the server, by what it says.
+    struct TAnswer {
+        enum { Ack, OptionAck, Error, Other } Kind;
+        Tftp::Reply Reply;
+        QByteArrayView Datagram;
+    };
+    // Why a packet goes out. A new request or a packet that answers the server begins a new
+    // period of Timer1 and a new count of time-outs, and an answer's blocks are each announced
+    // in the trace; a time-out's resend keeps both and goes out without a word per block.
+    enum class TSendCause { Request, Answer, Timeout };
+
+    bool AwaitsServer() const;
+    void AwaitingAck0Read(const TAnswer& answer);
+    void NegotiatingRead(const TAnswer& answer);
+    void SendingRead(const TAnswer& answer);
+
     bool TraceWanted() const;
     // The file's last block, the first shorter than BlockSize (perhaps empty).
     qint32 LastBlock() const;
@@ -96,24 +108,52 @@ private:
     bool Buffered(qint64 Offset, qint64 Length);
     bool Fail(TransferResult result, const QString& why);
     bool SendWriteRequest(const Tftp::OptionRequest& Options);
+    // The server took the write request: the transfer goes on from the port it answered from.
+    void RequestAccepted();
     void AckReceived(quint16 block);
+    void UnexpectedAck(quint16 block, bool newPeer);
     void OptionAckReceived(QByteArrayView datagram);
     void Acknowledged(qint32 block);
     void ErrorReceived(const Tftp::Reply& reply);
+    void UnknownReceived();
     bool BuildBlock(qint32 block);
-    // What makes a window go out: an acknowledgement asks for it, and each block is announced
-    // in the trace; a time-out resends it without a word per block.
-    enum class TWindowCause { Acknowledgement, Timeout };
-    bool SendBlocks(qint32 from, TWindowCause cause);
+    bool SendBlocks(qint32 from, TSendCause cause);
+    // Sends again what the server has not acknowledged: the write request, or the window
+    // after the last acknowledged block.
+    bool SendUnacknowledged(TSendCause cause);
     void AwaitAnswer(qint64 lastAnsweredAfterNs);
     // False when the packet did not go out: the upload ended, or went on to the name's next
     // address, which the write request was sent to instead.
-    bool SendPacket();
+    bool SendPacket(TSendCause cause);
     // Before the server's first answer, tries the name's next address; ends the upload when
     // there is none.
     void Unreachable(const QString& why);
     bool SentMomentsAgo() const;
+    // The one way an upload ends: everything it holds is let go, then OnEnd is told.
     void End(TransferResult result);
+
+    THostLookup* Lookup1;
+    TPhase Phase = TPhase::Idle;
+    bool FSendsEmptyFiles = false;
+    qint64 FReadAheadBytes = 1 << 20;
+    QString FFailureText;
+    qint32 FWaitsInVain = 0;
+
+    // The packet sent last (write request or DATA block) and its length.
+    Tftp::PacketBuffer Packet{};
+    qint32 PacketLen = 0;
+    // The last block sent; the last block acknowledged (0 for the write request, -1 before).
+    qint32 BlockNo = 0;
+    qint32 AckedNo = -1;
+    // What the write request asks for, and what the upload goes on with.
+    Tftp::OptionRequest Asked;
+    qint32 BlockSize = Tftp::BlockSize;
+    qint32 WindowSize = 1;
+    qint64 FileSize = 0;
+    // Time-outs of the packet or window under way.
+    qint32 RetryCount = 0;
+    // When the current packet last went out, on SendClock.
+    qint64 LastSendNs = 0;
 
     QElapsedTimer SendClock;
     TServerEntry Target;

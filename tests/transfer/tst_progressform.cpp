@@ -48,6 +48,7 @@ private slots:
     void restoringTheDialogDoesNotRestart();
     void onlyCancellingKeysAbort_data();
     void onlyCancellingKeysAbort();
+    void abortBeforeTheUploadBegins();
 };
 
 void TestProgressForm::timersAsDesigned() {
@@ -139,6 +140,22 @@ void TestProgressForm::onlyCancellingKeysAbort() {
     if (result == trAborted) {
         QCOMPARE(f.server.received.size(), 1);
     }
+}
+
+void TestProgressForm::abortBeforeTheUploadBegins() {
+    DialogFixture f;
+    f.setFile(PatternBytes(10));
+    QCOMPARE(f.run(), int(trCompleted));
+    const qsizetype sent = f.server.received.size();
+
+    // Shown again, the dialog is cancelled before its upload begins.
+    f.form.SendWRQTimer->setInterval(10000);
+    QTimer::singleShot(0, &f.form, [&f] { f.form.AbortBtn->click(); });
+    QCOMPARE(f.run(), int(trAborted));
+    QVERIFY(!f.form.SendWRQTimer->isActive());
+    QTest::qWait(20);
+    f.server.drain();
+    QCOMPARE(f.server.received.size(), sent);
 }
 
 QTEST_MAIN(TestProgressForm)

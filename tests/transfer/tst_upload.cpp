@@ -76,6 +76,9 @@ private slots:
     void silentServerTimesOut();
     void hostNotFoundThenGoodUpload();
     void abortStopsEverything();
+    void endsOnce_data();
+    void endsOnce();
+    void abortBeforeStartEnds();
     void strayDatagramsDoNotStallRetransmission();
     void entriesTheRequestCannotCarry();
     void fileShrinksWhileSent();
@@ -202,8 +205,8 @@ void TestUpload::answersAwaitedAwake() {
     f.setFile(content);
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(f.server.file(), content);
-    QVERIFY2(f.upload.WaitsInVain <= mostWaitsInVain,
-             qPrintable(QString::number(f.upload.WaitsInVain)));
+    QVERIFY2(f.upload.WaitsInVain() <= mostWaitsInVain,
+             qPrintable(QString::number(f.upload.WaitsInVain())));
 }
 
 void TestUpload::dataFollowsServerTransferPort() {
@@ -451,6 +454,59 @@ void TestUpload::abortStopsEverything() {
     QCOMPARE(f.server.dataBlocks().size(), 3);
 }
 
+void TestUpload::endsOnce_data() {
+    QTest::addColumn<int>("result");
+    QTest::newRow("completed") << int(trCompleted);
+    QTest::newRow("server error") << int(trBadPacket);
+    QTest::newRow("timeout") << int(trTimeout);
+    QTest::newRow("aborted") << int(trAborted);
+}
+
+void TestUpload::endsOnce() {
+    QFETCH(int, result);
+    UploadFixture f;
+    f.upload.Timer1->setInterval(20);
+    f.server.onceAtBlock(2, [&](const Datagram&) {
+        if (result == trBadPacket) {
+            f.server.answer(ScriptedTftpServer::error(3, "disk full"));
+        } else if (result == trAborted) {
+            f.upload.Abort();
+        } else if (result == trTimeout) {
+            f.server.script = [](const Datagram&) {
+            };
+        }
+    });
+    f.setFile(PatternBytes(1500));
+    QCOMPARE(f.run(), result);
+    const qsizetype sent = f.server.received.size();
+
+    // Whatever reaches an ended upload later (the user's abort, a tick, a network error) is
+    // neither a second ending nor a reason to send.
+    QList<int> laterEnds;
+    f.upload.OnEnd = [&](TransferResult ended) {
+        laterEnds.append(ended);
+    };
+    f.upload.Abort();
+    f.upload.Timer1Timer();
+    f.upload.Udp1Error(nullptr, 10061);
+    QTest::qWait(50);
+    f.server.drain();
+    QCOMPARE(laterEnds, QList<int>());
+    QCOMPARE(f.server.received.size(), sent);
+}
+
+void TestUpload::abortBeforeStartEnds() {
+    // Ctrl+C can come before the upload has begun: that too is an ending, and the only one.
+    UploadFixture f;
+    QList<int> ends;
+    f.upload.OnEnd = [&](TransferResult ended) {
+        ends.append(ended);
+    };
+    f.upload.Abort();
+    f.upload.Abort();
+    QCOMPARE(ends, QList<int>{trAborted});
+}
+
 void TestUpload::strayDatagramsDoNotStallRetransmission() {
     UploadFixture f;
     f.upload.Timer1->setInterval(200);
@@ -495,7 +551,7 @@ void TestUpload::entriesTheRequestCannotCarry() {
 
 void TestUpload::fileShrinksWhileSent() {
     UploadFixture f;
-    f.upload.ReadAheadBytes = 1024;
+    f.upload.SetReadAheadBytes(1024);
     f.setFile(PatternBytes(10 * 512));
     f.server.onceAtBlock(3, [&](const Datagram& d) {
         QFile(f.entry.LocalFile).resize(1200);
@@ -507,7 +563,7 @@ void TestUpload::fileShrinksWhileSent() {
     f.server.drain();
     QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 3, 4}));
     QVERIFY(
-        f.upload.FailureText.endsWith(QStringLiteral("local.bin: gave 2048 of its 5120 bytes")));
+        f.upload.FailureText().endsWith(QStringLiteral("local.bin: gave 2048 of its 5120 bytes")));
 }
 
 void TestUpload::abortWhileNameIsLookedUp() {
@@ -515,10 +571,10 @@ void TestUpload::abortWhileNameIsLookedUp() {
     // A name server that does not answer until the test is done.
     std::promise<void> answer;
     std::shared_future<void> answered = answer.get_future().share();
-    f.upload.Lookup1->Resolver = [answered](const QString&) {
+    f.upload.SetResolver([answered](const QString&) {
         answered.wait();
         return ResolveHost(QStringLiteral("127.0.0.1"));
-    };
+    });
     f.entry.ServerAddress = QStringLiteral("slow.example");
     f.setFile(PatternBytes(700));
     QTimer::singleShot(20, [&] { f.upload.Abort(); });
@@ -526,7 +582,7 @@ void TestUpload::abortWhileNameIsLookedUp() {
     answer.set_value();
 
     // The forgotten look-up's answer does not start anything: the next upload is the only one.
-    f.upload.Lookup1->Resolver = ResolveHost;
+    f.upload.SetResolver(ResolveHost);
     f.entry.ServerAddress = QStringLiteral("localhost");
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(f.server.file(), PatternBytes(700));
@@ -551,13 +607,13 @@ void TestUpload::nextAddressWhenPortUnreachable() {
     UploadFixture f;
     // Far longer than the test may take: only the host's answer can end the wait.
     f.upload.Timer1->setInterval(60000);
-    f.upload.Lookup1->Resolver = [addresses](const QString&) {
+    f.upload.SetResolver([addresses](const QString&) {
         QList<TSocketAddress> found;
         for (const QString& a : addresses) {
             found += ResolveHost(a);
         }
         return found;
-    };
+    });
     f.entry.ServerAddress = QStringLiteral("two-homed.example");
     f.setFile(PatternBytes(700));
     QCOMPARE(f.run(10000), result);
@@ -566,7 +622,7 @@ void TestUpload::nextAddressWhenPortUnreachable() {
         QCOMPARE(f.server.file(), PatternBytes(700));
         QCOMPARE(f.upload.ServerAddress(), QStringLiteral("127.0.0.1"));
     } else {
-        QCOMPARE(f.upload.FailureText,
+        QCOMPARE(f.upload.FailureText(),
                  QStringLiteral("port unreachable (127.0.0.2 port %1)").arg(f.server.port()));
     }
 }
@@ -578,7 +634,8 @@ void TestUpload::failedSendEndsAtOnce() {
     f.setFile(PatternBytes(10));
     QCOMPARE(f.run(10000), int(trSocketError));
     QCOMPARE(f.trace().last(), QStringLiteral("send failed: Invalid argument"));
-    QVERIFY(f.upload.FailureText.startsWith(QStringLiteral("Invalid argument (127.0.0.1 port 0)")));
+    QVERIFY(
+        f.upload.FailureText().startsWith(QStringLiteral("Invalid argument (127.0.0.1 port 0)")));
 }
 
 QTEST_GUILESS_MAIN(TestUpload)

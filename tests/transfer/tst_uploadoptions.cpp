@@ -321,7 +321,7 @@ void TestUploadOptions::lostBlockIsResent_data() {
 void TestUploadOptions::lostBlockIsResent() {
     QFETCH(qint64, readAhead);
     UploadFixture f;
-    f.upload.ReadAheadBytes = readAhead;
+    f.upload.SetReadAheadBytes(readAhead);
     f.entry.WindowSize = 4;
     f.setFile(PatternBytes(512 * 9 + 1));
     bool lost = false;
