@@ -65,6 +65,20 @@ QString TSocketAddress::Text() const {
     return QString::fromLatin1(text);
 }
 
+bool TSocketAddress::SameHost(const TSocketAddress& Other) const {
+    if (Family() != Other.Family()) {
+        return false;
+    }
+    if (Family() == AF_INET6) {
+        return std::memcmp(&reinterpret_cast<const sockaddr_in6&>(Storage).sin6_addr,
+                           &reinterpret_cast<const sockaddr_in6&>(Other.Storage).sin6_addr,
+                           sizeof(in6_addr)) == 0;
+    }
+    return Family() == AF_INET &&
+           reinterpret_cast<const sockaddr_in&>(Storage).sin_addr.s_addr ==
+               reinterpret_cast<const sockaddr_in&>(Other.Storage).sin_addr.s_addr;
+}
+
 QList<TSocketAddress> IPv4First(const QList<TSocketAddress>& Addresses) {
     QList<TSocketAddress> ordered;
     for (const int family : {AF_INET, AF_INET6}) {

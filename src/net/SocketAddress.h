@@ -14,6 +14,8 @@ struct TSocketAddress {
     void SetPort(quint16 Port);
     // The address alone, as inet_ntop writes it: 192.0.2.5, 2001:db8::5.
     QString Text() const;
+    // Whether Other is the same address of the same family, whatever the ports.
+    bool SameHost(const TSocketAddress& Other) const;
 };
 
 // The addresses of a host name, a dotted-decimal IPv4 address or an IPv6 address (bare, in

@@ -158,6 +158,7 @@ qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
         return -1;
     }
     if (received > 0) {
+        Peer = from;
         PeerAddress = from.Text();
         PeerPort = from.Port();
     }
@@ -183,6 +184,15 @@ void TUdp::SendText(const char* Buf, qint32 Len) {
     if (sent == Len && OnWrite) {
         OnWrite(this);
     }
+}
+
+void TUdp::ReplyText(const char* Buf, qint32 Len) {
+    if (Len <= 0 || !IsOpen() || Peer.Length == 0) {
+        return;
+    }
+    // Whether the sender hears it or not changes nothing for the exchange under way.
+    (void)sendto(SocketHandle, Buf, size_t(Len), 0,
+                 reinterpret_cast<const sockaddr*>(&Peer.Storage), Peer.Length);
 }
 
 bool TUdp::AwaitReadable(qint32 Microseconds) {

@@ -76,6 +76,10 @@ public:
     // It reads nothing: the datagram is reported through OnRead as any other.
     bool AwaitReadable(qint32 Microseconds);
     void SetRemotePort(qint32 NewPort);
+    // Whether the last datagram came from the host datagrams are sent to, from whatever port.
+    bool PeerIsRemoteHost() const { return Peer.SameHost(Destination); }
+    // Sends to the sender of the last datagram instead.
+    void ReplyText(const char* Buf, qint32 Len);
     // The port and address datagrams are sent to.
     qint32 RemotePort() const;
     QString RemoteAddress() const;
@@ -95,4 +99,6 @@ private:
     bool Unread = false;
     // Where datagrams go: an IPv4 or IPv6 address with its port.
     TSocketAddress Destination;
+    // Where the last datagram came from.
+    TSocketAddress Peer;
 };

@@ -25,6 +25,7 @@ constexpr quint16 OpAck = 4;
 constexpr quint16 OpError = 5;
 constexpr quint16 OpOptionAck = 6;
 
+constexpr quint16 ErrorUnknownTransfer = 5;
 constexpr quint16 ErrorOptionRefused = 8;
 
 // Room for a DATA packet of the largest block, and for a write request with options.

@@ -248,6 +248,10 @@ void TUpload::Udp1Read(QObject*) {
                       : reply->Opcode == Tftp::OpError ? TAnswer::Error
                                                        : TAnswer::Other;
     }
+    if (!FromServer()) {
+        StrangerReceived(answer);
+        return;
+    }
     switch (Phase) {
     case TPhase::AwaitingAck0:
         AwaitingAck0Read(answer);
@@ -260,6 +264,27 @@ void TUpload::Udp1Read(QObject*) {
         break;
     default:
         break;
+    }
+}
+
+// The server answers a write request from a port of its own, its transfer ID: before its first
+// answer, a datagram from its address counts, from whatever port; from then on only one from
+// that port does. A second transfer the server started for a copy of the request, or a
+// datagram from anywhere else, would otherwise take the upload over or end it.
+bool TUpload::FromServer() const {
+    return Udp1->PeerIsRemoteHost() &&
+           (Phase != TPhase::Sending || Udp1->PeerPort == Udp1->RemotePort());
+}
+
+void TUpload::StrangerReceived(const TAnswer& answer) {
+    Trace("datagram from %1 port %2: unknown transfer ID", Udp1->PeerAddress, Udp1->PeerPort);
+    // The sender is told, as TFTP asks, unless it sent an error itself: two endpoints that
+    // answer each other's errors would never stop.
+    if (answer.Kind != TAnswer::Error) {
+        Tftp::PacketBuffer refusal;
+        const int length =
+            Tftp::MakeErrorPacket(refusal, Tftp::ErrorUnknownTransfer, "Unknown transfer ID");
+        Udp1->ReplyText(refusal.data(), length);
     }
 }
 
@@ -276,7 +301,7 @@ void TUpload::AwaitingAck0Read(const TAnswer& answer) {
         if (answer.Reply.Number == 0) {
             RequestAccepted();
         } else {
-            UnexpectedAck(answer.Reply.Number, false);
+            UnexpectedAck(answer.Reply.Number);
         }
         break;
     case TAnswer::Error:
@@ -301,7 +326,7 @@ void TUpload::NegotiatingRead(const TAnswer& answer) {
             Trace("options ignored by the server");
             RequestAccepted();
         } else {
-            UnexpectedAck(answer.Reply.Number, false);
+            UnexpectedAck(answer.Reply.Number);
         }
         break;
     case TAnswer::Error:
@@ -372,14 +397,6 @@ void TUpload::OptionAckReceived(QByteArrayView datagram) {
 
 void TUpload::AckReceived(quint16 block) {
     Trace("  ack recved(block#%1)", block);
-    // A server answers a write request from its transfer port; everything goes there. An
-    // acknowledgement 0 from yet another port comes from a peer that has not seen the current
-    // packet, so it is never taken for a copy.
-    bool newPeer = false;
-    if (block == 0) {
-        newPeer = Udp1->PeerPort != Udp1->RemotePort();
-        Udp1->SetRemotePort(Udp1->PeerPort);
-    }
     // The block this acknowledges, of those sent: numbers on the wire wrap from 65535 to 0, so
     // it is the last one sent whose low 16 bits match.
     const qint32 acked = BlockNo - qint32(quint16(quint16(BlockNo) - block));
@@ -387,10 +404,10 @@ void TUpload::AckReceived(quint16 block) {
         Acknowledged(acked);
         return;
     }
-    UnexpectedAck(block, newPeer);
+    UnexpectedAck(block);
 }
 
-void TUpload::UnexpectedAck(quint16 block, bool newPeer) {
+void TUpload::UnexpectedAck(quint16 block) {
     Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
     // A server sends its last acknowledgement again when it has waited in vain for the next
     // packet, a second or more after the first: the packet was lost, so it goes out again at
@@ -398,7 +415,7 @@ void TUpload::UnexpectedAck(quint16 block, bool newPeer) {
     // answered already; answering copies too would let each one add a copy of every later
     // block for the rest of the upload (the Sorcerer's Apprentice of TFTP). Such a copy
     // changes nothing, not even the time-out under way.
-    if (!newPeer && SentMomentsAgo()) {
+    if (SentMomentsAgo()) {
         Trace("same ack again too soon, not resent");
         return;
     }

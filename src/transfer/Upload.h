@@ -93,6 +93,8 @@ private:
     enum class TSendCause { Request, Answer, Timeout };
 
     bool AwaitsServer() const;
+    bool FromServer() const;
+    void StrangerReceived(const TAnswer& answer);
     void AwaitingAck0Read(const TAnswer& answer);
     void NegotiatingRead(const TAnswer& answer);
     void SendingRead(const TAnswer& answer);
@@ -111,7 +113,7 @@ private:
     // The server took the write request: the transfer goes on from the port it answered from.
     void RequestAccepted();
     void AckReceived(quint16 block);
-    void UnexpectedAck(quint16 block, bool newPeer);
+    void UnexpectedAck(quint16 block);
     void OptionAckReceived(QByteArrayView datagram);
     void Acknowledged(qint32 block);
     void ErrorReceived(const Tftp::Reply& reply);

@@ -20,6 +20,8 @@ private slots:
     void optionsArriveIntact();
     void serverRepeatRecoversLostBlock_data();
     void serverRepeatRecoversLostBlock();
+    void copiedRequestIsOneUpload_data();
+    void copiedRequestIsOneUpload();
     void duplicatesDoNotMultiply_data();
     void duplicatesDoNotMultiply();
     void totalLossTimesOutAfterFiveSends_data();
@@ -182,6 +184,45 @@ void TestLossy::serverRepeatRecoversLostBlock() {
     QCOMPARE(f.trace().filter("timeout!"), QStringList());
     QVERIFY(
         StoredIntact(server, QStringLiteral("repeat.bin"), PatternBytes(49 * 512 - 100), relay));
+}
+
+void TestLossy::copiedRequestIsOneUpload_data() {
+    QTest::addColumn<RealTftpServer::Kind>("kind");
+    QTest::addColumn<int>("blksize");
+    QTest::addColumn<int>("windowsize");
+    // tftpd-hpa takes no copy of a request whose transfer runs; atftpd starts a second transfer
+    // for it, which it abandons when told it is unknown, leaving the file alone.
+    QTest::newRow("tftpd-hpa") << RealTftpServer::TftpdHpa << 0 << 0;
+    QTest::newRow("atftpd") << RealTftpServer::Atftpd << 0 << 0;
+    QTest::newRow("atftpd, blksize 1468, window 16") << RealTftpServer::Atftpd << 1468 << 16;
+}
+
+void TestLossy::copiedRequestIsOneUpload() {
+    QFETCH(RealTftpServer::Kind, kind);
+    QFETCH(int, blksize);
+    QFETCH(int, windowsize);
+    RealTftpServer server(kind);
+    SKIP_UNLESS_RUNNING(server);
+    // The write request arrives twice: the upload goes on with the transfer that answered
+    // first.
+    LossyRelay relay(server.port(), {});
+    relay.copies = [](const QByteArray& bytes, bool toServer) {
+        return toServer && bytes.startsWith(QByteArray("\0\2", 2)) ? 2 : 1;
+    };
+    if (blksize > 0) {
+        relay.blockSize = blksize;
+    }
+    UploadFixture f;
+    const qint64 size = 1024 * 1024;
+    const QString remote = QStringLiteral("copied-request-%1.bin").arg(blksize);
+    Prepare(f, relay, size, remote, kind);
+    f.entry.BlkSize = blksize;
+    f.entry.WindowSize = windowsize;
+    QCOMPARE(f.run(), int(trCompleted));
+    QVERIFY(StoredIntact(server, remote, PatternBytes(size), relay));
+    QCOMPARE(f.trace().filter("timeout!"), QStringList());
+    QCOMPARE(f.trace().filter("unknown transfer ID").size(),
+             kind == RealTftpServer::Atftpd ? 1 : 0);
 }
 
 void TestLossy::duplicatesDoNotMultiply_data() {
