@@ -39,9 +39,10 @@ std::optional<qint64> OptionNumber(const QByteArray& text, qint64 low, qint64 hi
 std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<Option>& acked) {
     Granted granted;
     bool blockSeen = false, windowSeen = false, sizeSeen = false;
-    for (const auto& [name, value] : acked) {
-        // Option names are not case-sensitive.
+    for (const auto& [name, text] : acked) {
+        // Option names are not case-sensitive; blanks around a number leave it a number.
         const QByteArray option = name.toLower();
+        const QByteArray value = text.trimmed();
         if (option == "blksize" && asked.BlockSize > 0 && !blockSeen) {
             const auto size = OptionNumber(value, MinBlkSize, asked.BlockSize);
             if (!size) {
@@ -57,7 +58,8 @@ std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<O
             granted.WindowSize = int(*window);
             windowSeen = true;
         } else if (option == "tsize" && !sizeSeen) {
-            if (!OptionNumber(value, 0, std::numeric_limits<qint64>::max())) {
+            // The server repeats the size it was told; another one is not this file's.
+            if (OptionNumber(value, 0, std::numeric_limits<qint64>::max()) != asked.TransferSize) {
                 return std::nullopt;
             }
             sizeSeen = true;

@@ -28,8 +28,9 @@ struct Granted {
     int WindowSize = 1;
 };
 
-// The values an option acknowledgement grants. Nothing when it grants an option that was not
-// asked, names one twice, raises a value or carries one that is not a number in its range.
+// The values an option acknowledgement grants; those of plain TFTP for one that grants nothing.
+// Nothing when it grants an option that was not asked, names one twice, raises a value, carries
+// one that is not a number in its range, or gives a transfer size other than the one asked.
 std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<Option>& acked);
 
 // A decimal number in [low, high]: digits only, no sign, no blanks.

@@ -84,7 +84,11 @@ std::optional<QList<Option>> ParseOptionAck(QByteArrayView datagram) {
         strings.append(rest.first(end).toByteArray());
         rest = rest.sliced(end + 1);
     }
-    if (strings.isEmpty() || strings.size() % 2 != 0) {
+    // A zero byte after the last pair pads the packet; it is no option.
+    if (strings.size() % 2 != 0 && strings.last().isEmpty()) {
+        strings.removeLast();
+    }
+    if (strings.size() % 2 != 0) {
         return std::nullopt;
     }
     QList<Option> options;

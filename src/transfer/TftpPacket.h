@@ -58,9 +58,9 @@ struct Reply {
 // looks past the datagram's end.
 std::optional<Reply> ParseReply(QByteArrayView datagram);
 
-// The options of an option acknowledgement (opcode 6): pairs of zero-terminated strings.
-// Nothing when it holds none, when a string is not terminated, a name is empty or a name has no
-// value. Never looks past the datagram's end.
+// The options of an option acknowledgement (opcode 6): pairs of zero-terminated strings, perhaps
+// none, perhaps followed by one more zero byte. Nothing when a string is not terminated, a name
+// is empty or a name has no value. Never looks past the datagram's end.
 std::optional<QList<Option>> ParseOptionAck(QByteArrayView datagram);
 
 // What the trace says about an ERROR packet's code, for codes other than 0.

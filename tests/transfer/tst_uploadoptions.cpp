@@ -190,8 +190,21 @@ void TestUploadOptions::serverAnswers_data() {
         << OptionAck({"blksize"}) << 1 << int(trBadPacket) << QList<int>() << QString();
     QTest::newRow("string not terminated")
         << QByteArray("\0\6blksize\0001024", 14) << 1 << int(trBadPacket) << QList<int>() << QString();
-    QTest::newRow("no options at all")
-        << QByteArray("\0\6", 2) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("tsize other than the file's")
+        << OptionAck({"tsize", "2999"}) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("no options at all: plain TFTP")
+        << QByteArray("\0\6", 2)
+        << 1 << int(trCompleted) << QList<int>{512, 512, 512, 512, 512, 440}
+        << "options acked: blksize=512 windowsize=1";
+    QTest::newRow("a zero byte after the last option")
+        << OptionAck({"blksize", "1024", "tsize", "3000"}) + '\0'
+        << 1 << int(trCompleted) << big << "options acked: blksize=1024 windowsize=1";
+    QTest::newRow("blanks around a value")
+        << OptionAck({"blksize", " 1024", "windowsize", "4 "})
+        << 4 << int(trCompleted) << big << "options acked: blksize=1024 windowsize=4";
+    QTest::newRow("two zero bytes after the last option")
+        << OptionAck({"blksize", "1024"}) + QByteArray(2, '\0')
+        << 1 << int(trBadPacket) << QList<int>() << QString();
     // clang-format on
 }
 
