@@ -17,9 +17,6 @@ namespace {
 
 constexpr int RetransmitMs = 5000;
 constexpr int MaxTimeouts = 5;
-// A repeated acknowledgement that comes within this share of the retransmission period after
-// the current packet went out is a copy the network made, not one the server sent again.
-constexpr int RepeatQuietDivisor = 10;
 // Progress is reported every 32 blocks (16 KiB).
 constexpr int ProgressStep = 32;
 // How long the upload waits awake for an answer that came within that time the last time, and
@@ -75,6 +72,8 @@ void TUpload::Start(const TServerEntry& Entry) {
     BlockNo = 0;
     AckedNo = -1;
     FWaitsInVain = 0;
+    SampleFromNs = -1;
+    RoundTrip.Reset();
     BlockSize = Tftp::BlockSize;
     WindowSize = 1;
     FileSize = 0;
@@ -147,7 +146,11 @@ bool TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
     }
     PacketLen = Tftp::MakeWriteRequest(Packet, RemoteName,
                                        Options.Any() ? Options.Options() : QList<Tftp::Option>());
-    return SendPacket(TSendCause::Request);
+    if (!SendPacket(TSendCause::Request)) {
+        return false;
+    }
+    SampleFromNs = LastSendNs;
+    return true;
 }
 
 bool TUpload::OpenLocalFile() {
@@ -410,11 +413,12 @@ void TUpload::AckReceived(quint16 block) {
 void TUpload::UnexpectedAck(quint16 block) {
     Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
     // A server sends its last acknowledgement again when it has waited in vain for the next
-    // packet, a second or more after the first: the packet was lost, so it goes out again at
-    // once, every time. A copy made on the way arrives right behind the original, which was
-    // answered already; answering copies too would let each one add a copy of every later
-    // block for the rest of the upload (the Sorcerer's Apprentice of TFTP). Such a copy
-    // changes nothing, not even the time-out under way.
+    // packet, a tenth of a second or more after the first: the packet was lost, so it goes out
+    // again at once, every time. A copy made on the way, or an answer to a send the time-out
+    // repeated, arrives within a few round trips of the original, which was answered already;
+    // answering these too would let each one add a copy of every later block for the rest of
+    // the upload (the Sorcerer's Apprentice of TFTP). Such a copy changes nothing, not even the
+    // time-out under way.
     if (SentMomentsAgo()) {
         Trace("same ack again too soon, not resent");
         return;
@@ -423,7 +427,11 @@ void TUpload::UnexpectedAck(quint16 block) {
 }
 
 void TUpload::Acknowledged(qint32 block) {
-    const qint64 answeredAfterNs = SendClock.nsecsElapsed() - LastSendNs;
+    const qint64 now = SendClock.nsecsElapsed();
+    const qint64 answeredAfterNs = now - LastSendNs;
+    if (block == BlockNo && SampleFromNs >= 0) {
+        RoundTrip.Sample(now - SampleFromNs);
+    }
     const qint32 before = AckedNo;
     AckedNo = block;
     if (AckedNo == LastBlock()) {
@@ -525,6 +533,7 @@ bool TUpload::SendUnacknowledged(TSendCause cause) {
     if (cause == TSendCause::Answer) {
         Trace("will Send Data packet. block=%1", Tftp::PacketNumber(Packet));
     }
+    SampleFromNs = -1;
     return SendPacket(cause);
 }
 
@@ -551,7 +560,8 @@ bool TUpload::SendBlocks(qint32 from, TSendCause cause) {
         if (!BuildBlock(block)) {
             return false;
         }
-        if (block > BlockNo) {
+        const bool first = block > BlockNo;
+        if (first) {
             BlockNo = block;
             Trace("make data packet block#%1", BlockNo);
         }
@@ -561,6 +571,7 @@ bool TUpload::SendBlocks(qint32 from, TSendCause cause) {
         if (!SendPacket(cause)) {
             return false;
         }
+        SampleFromNs = first ? LastSendNs : -1;
     }
     return true;
 }
@@ -602,8 +613,8 @@ bool TUpload::SendPacket(TSendCause cause) {
 }
 
 bool TUpload::SentMomentsAgo() const {
-    const qint64 quietNs = qint64(Timer1->interval()) * 1000000 / RepeatQuietDivisor;
-    return SendClock.nsecsElapsed() - LastSendNs < quietNs;
+    const qint64 periodNs = qint64(Timer1->interval()) * 1000000;
+    return SendClock.nsecsElapsed() - LastSendNs < RoundTrip.CopyWindowNs(periodNs);
 }
 
 void TUpload::End(TransferResult result) {

@@ -2,6 +2,7 @@
 
 #include "entries/serverEntry.h"
 #include "transfer/RetransmitTimer.h"
+#include "transfer/RoundTrip.h"
 #include "transfer/TftpOptions.h"
 #include "transfer/TftpPacket.h"
 #include "transfer/TransferResult.h"
@@ -156,6 +157,10 @@ private:
     qint32 RetryCount = 0;
     // When the current packet last went out, on SendClock.
     qint64 LastSendNs = 0;
+    // When the packet whose acknowledgement will tell the round trip went out: the last one
+    // sent, if sent once; -1 when there is none.
+    qint64 SampleFromNs = -1;
+    TRoundTrip RoundTrip;
 
     QElapsedTimer SendClock;
     TServerEntry Target;

@@ -65,7 +65,10 @@ private slots:
     void answersAwaitedAwake_data();
     void answersAwaitedAwake();
     void dataFollowsServerTransferPort();
+    void serverRepeatsResendEveryTime_data();
     void serverRepeatsResendEveryTime();
+    void longLinkCopiesSendNothing_data();
+    void longLinkCopiesSendNothing();
     void networkCopiesOfAcksSendNothing_data();
     void networkCopiesOfAcksSendNothing();
     void copyOfAckLeavesTimeoutAlone();
@@ -224,13 +227,21 @@ void TestUpload::dataFollowsServerTransferPort() {
     QVERIFY(f.trace().contains("timeout! resend packet(1times)"));
 }
 
+void TestUpload::serverRepeatsResendEveryTime_data() {
+    QTest::addColumn<int>("repeatMs");
+    QTest::addColumn<int>("periodMs");
+    QTest::newRow("every 500 ms") << 500 << 2000;
+    // busybox's tftpd, well within the upload's own period.
+    QTest::newRow("every 100 ms") << 100 << 5000;
+}
+
 void TestUpload::serverRepeatsResendEveryTime() {
-    // A server that waits for the next block in vain sends its last acknowledgement again,
-    // here every 500 ms (five tries), well apart from the 200 ms in which the upload takes a
-    // repeat for a copy; DATA 2 is lost on the way twice.
-    constexpr int RepeatMs = 500;
+    // A server that waits for the next block in vain sends its last acknowledgement again
+    // (five tries); DATA 2 is lost on the way twice.
+    QFETCH(int, repeatMs);
+    QFETCH(int, periodMs);
     UploadFixture f;
-    f.upload.Timer1->setInterval(2000);
+    f.upload.Timer1->setInterval(periodMs);
     int lost = 0;
     int expected = 1;
     QTimer repeat;
@@ -252,7 +263,7 @@ void TestUpload::serverRepeatsResendEveryTime() {
             f.server.acknowledgeNormally(d);
             expected = d.opcode() == 2 ? 1 : expected + 1;
             repeats = 0;
-            repeat.start(RepeatMs);
+            repeat.start(repeatMs);
         }
     };
     const QByteArray content = PatternBytes(ScriptedUploadBytes);
@@ -264,6 +275,44 @@ void TestUpload::serverRepeatsResendEveryTime() {
     QCOMPARE(f.server.dataBlocks().size(), ScriptedUploadBlocks + 2);
     QCOMPARE(f.trace().filter("timeout!"), QStringList());
     QCOMPARE(f.trace().count("??? ack blockno=1, but I expected 2"), 2);
+}
+
+void TestUpload::longLinkCopiesSendNothing_data() {
+    QTest::addColumn<int>("periodMs");
+    QTest::addColumn<quint16>("heldBlock"); // 0: none
+    QTest::addColumn<bool>("copied");
+    QTest::addColumn<int>("resends");
+    // A link with a 30 ms round trip. The answer held past the period comes after the answer
+    // to the time-out's resend, a period after the copies' guard of old would have ended.
+    QTest::newRow("one acknowledgement held past the period") << 100 << quint16(3) << false << 1;
+    QTest::newRow("every acknowledgement copied up to one and a half round trips later")
+        << 100 << quint16(0) << true << 0;
+}
+
+void TestUpload::longLinkCopiesSendNothing() {
+    constexpr int RoundTripMs = 30;
+    QFETCH(int, periodMs);
+    QFETCH(quint16, heldBlock);
+    QFETCH(bool, copied);
+    QFETCH(int, resends);
+    UploadFixture f;
+    f.upload.Timer1->setInterval(periodMs);
+    bool held = false;
+    f.server.script = [&](const Datagram& d) {
+        const quint16 block = d.opcode() == 2 ? 0 : d.number();
+        const bool hold = block == heldBlock && block != 0 && !held;
+        held = held || hold;
+        f.server.answer(ScriptedTftpServer::ack(block), hold ? 3 * periodMs / 2 : RoundTripMs);
+        if (copied) {
+            f.server.answer(ScriptedTftpServer::ack(block), RoundTripMs + block * 7 % 46);
+        }
+    };
+    constexpr int Blocks = 20;
+    const QByteArray content = PatternBytes((Blocks - 1) * 512 + 100);
+    f.setFile(content);
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.file(), content);
+    QCOMPARE(f.server.dataBlocks().size(), Blocks + resends);
 }
 
 void TestUpload::networkCopiesOfAcksSendNothing_data() {
@@ -285,7 +334,7 @@ void TestUpload::networkCopiesOfAcksSendNothing() {
     }
     f.server.script = [&](const Datagram& d) {
         const quint16 block = d.opcode() == 2 ? 0 : d.number();
-        // The first answer comes after five of the guard's spans, a tenth of a period each.
+        // The first answer comes half a period late.
         f.server.answer(ScriptedTftpServer::ack(block), block == 0 ? periodMs / 2 : 0);
         if (copied.isEmpty() || copied.contains(block)) {
             f.server.answer(ScriptedTftpServer::ack(block), block == 0 ? periodMs / 2 : 0);

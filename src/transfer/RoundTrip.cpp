@@ -1,0 +1,37 @@
+#include "transfer/RoundTrip.h"
+
+namespace {
+
+// Copies come within a few round trips of the original. The least window covers a busy machine
+// that reads an answer late, and stays well below the 100 ms after which the quickest servers
+// (busybox's tftpd) repeat an acknowledgement on their own.
+constexpr qint64 LeastWindowNs = 20'000'000;
+constexpr qint64 RoundTrips = 3;
+constexpr qint64 Variations = 4;
+constexpr qint64 UnmeasuredDivisor = 10;
+
+} // namespace
+
+void TRoundTrip::Sample(qint64 Ns) {
+    // The smoothing of TCP's retransmission timer (RFC 6298).
+    if (SmoothedNs < 0) {
+        SmoothedNs = Ns;
+        VariationNs = Ns / 2;
+        return;
+    }
+    VariationNs = (3 * VariationNs + qAbs(SmoothedNs - Ns)) / 4;
+    SmoothedNs = (7 * SmoothedNs + Ns) / 8;
+}
+
+void TRoundTrip::Reset() {
+    SmoothedNs = -1;
+    VariationNs = 0;
+}
+
+qint64 TRoundTrip::CopyWindowNs(qint64 PeriodNs) const {
+    if (SmoothedNs < 0) {
+        return PeriodNs / UnmeasuredDivisor;
+    }
+    const qint64 window = RoundTrips * SmoothedNs + Variations * VariationNs;
+    return qMin(qMax(window, LeastWindowNs), PeriodNs);
+}
