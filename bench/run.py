@@ -199,17 +199,24 @@ def slow_link_clients(port, blksize, windowsize):
     return clients
 
 
-def measure_slow_link(b):
-    """Uploads over a 10 ms round trip, with and without options, against both servers."""
+def start_atftpd(b, name, *extra):
+    """atftpd on a port of its own, serving a folder of its own: (process, port, folder)."""
     if not os.path.exists(ATFTPD):
         subprocess.run(["scripts/unpack-atftpd", BUILD], check=True, capture_output=True)
-    atftpd_root = os.path.join(b.work, "atftpd-root")
-    os.mkdir(atftpd_root)
-    os.chmod(atftpd_root, 0o777)
-    atftpd_port = free_port()
-    atftpd = subprocess.Popen([ATFTPD, "--daemon", "--no-fork", "--port", str(atftpd_port),
+    root = os.path.join(b.work, name)
+    os.mkdir(root)
+    os.chmod(root, 0o777)
+    port = free_port()
+    server = subprocess.Popen([ATFTPD, "--daemon", "--no-fork", "--port", str(port),
                                "--bind-address", HOST, "--user", "root", "--group", "root",
-                               "--logfile", "/dev/null", atftpd_root])
+                               "--logfile", "/dev/null", *extra, root])
+    time.sleep(0.5)
+    return server, port, root
+
+
+def measure_slow_link(b):
+    """Uploads over a 10 ms round trip, with and without options, against both servers."""
+    atftpd, atftpd_port, atftpd_root = start_atftpd(b, "atftpd-root")
     servers = [("tftpd-hpa", b.port, b.root), ("atftpd", atftpd_port, atftpd_root)]
     links = []
     try:
@@ -220,7 +227,7 @@ def measure_slow_link(b):
         yield "|---|---|---|---|---|---|---|---|---|"
         for server, port, root in servers:
             link = subprocess.Popen([SLOW_LINK, str(port), str(LINK_DELAY_MS)],
-                                    stdout=subprocess.PIPE, text=True)
+                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
             links.append(link)
             link_port = int(link.stdout.readline())
             options = [(0, 0), (1468, 0)]
@@ -254,6 +261,78 @@ def measure_slow_link(b):
             link.wait()
         atftpd.terminate()
         atftpd.wait()
+
+
+def lossy_run(name, command, local, stored, server_port, loss, seed, blksize, timeout=300):
+    """One upload through a relay that loses this share of datagrams both ways: (seconds or why
+    not, DATA packets the client sent, blocks of the file)."""
+    link = subprocess.Popen([SLOW_LINK, str(server_port), "0", str(loss), "0", str(seed),
+                             str(blksize)], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            text=True)
+    try:
+        port = int(link.stdout.readline())
+        result = run_once(name, command(port), local, stored, timeout=timeout)
+        counts, _ = link.communicate(timeout=10)
+    finally:
+        if link.poll() is None:
+            link.kill()
+            link.wait()
+    _, data, last = (int(n) for n in counts.split())
+    return result, data, last
+
+
+def loss_clients(blksize, windowsize):
+    """name -> function(local, remote, port), each with a one-second retransmission."""
+    send = [SEND, "--quiet", "--retransmit", "1000", "--blksize", str(blksize)]
+    atftp = ["atftp", "--tftp-timeout", "1", "--option", f"blksize {blksize}"]
+    if windowsize > 1:
+        send += ["--windowsize", str(windowsize)]
+        atftp += ["--option", f"windowsize {windowsize}"]
+    return {
+        "zanvel-send": lambda l, r, p: send + [f"{HOST}:{p}", l, r],
+        "atftp": lambda l, r, p: atftp + ["-p", "-l", l, "-r", r, HOST, str(p)],
+    }
+
+
+def measure_loss(b):
+    """Windows under loss: 4 MiB in blocks of 1468 bytes to atftpd through a relay that loses
+    datagrams both ways (all but the request and the last acknowledgement, which no client can
+    make good with atftpd), both sides retransmitting after a second, three seeds each."""
+    server, port, root = start_atftpd(b, "loss-root", "--retry-timeout", "1")
+    size, blksize, seeds = 4 << 20, 1468, (1, 2, 3)
+    local = b.file(size)
+    try:
+        yield ("4 MiB, blksize 1468, to atftpd (`--retry-timeout 1`) through a relay losing the "
+               "given share of datagrams both ways; clients retransmit after 1 s. Median of "
+               f"{len(seeds)} seeds: seconds, and DATA packets sent per block of the file.\n")
+        yield "| loss | window | zanvel-send | atftp | send / atftp | DATA per block: send | atftp |"
+        yield "|---|---|---|---|---|---|---|"
+        for loss, windowsize in ((0.01, 4), (0.01, 16), (0.01, 64), (0.05, 16)):
+            times, per_block = {}, {}
+            for name, command in loss_clients(blksize, windowsize).items():
+                results = []
+                for seed in seeds:
+                    remote = f"loss-{name}-{windowsize}-{seed}.bin"
+                    result, data, _ = lossy_run(
+                        name, lambda p: command(local, remote, p), local,
+                        os.path.join(root, remote), port, loss, seed, blksize)
+                    results.append((result, data / (size // blksize + 1)))
+                good = [r for r in results if isinstance(r[0], float)]
+                if len(good) < len(results):
+                    failed = next(r[0] for r in results if not isinstance(r[0], float))
+                    times[name] = f"{failed} ({len(results) - len(good)} of {len(results)})"
+                else:
+                    times[name] = statistics.median(r[0] for r in good)
+                per_block[name] = (f"{statistics.median(r[1] for r in good):.2f}"
+                                   if good else "-")
+            cell = lambda n: f"{times[n]:.2f}" if isinstance(times[n], float) else times[n]
+            ratio = (f"{times['zanvel-send'] / times['atftp']:.2f}"
+                     if all(isinstance(t, float) for t in times.values()) else "-")
+            yield (f"| {loss:.0%} | {windowsize} | {cell('zanvel-send')} | {cell('atftp')} | "
+                   f"{ratio} | {per_block['zanvel-send']} | {per_block['atftp']} |")
+    finally:
+        server.terminate()
+        server.wait()
 
 
 def measure_driver_startup(b):
@@ -388,6 +467,7 @@ def free_display():
 MEASURES = {
     "uploads": measure_uploads,
     "slow-link": measure_slow_link,
+    "loss": measure_loss,
     "driver-startup": measure_driver_startup,
     "trace-window": measure_trace_window,
     "memory": measure_memory,
@@ -446,12 +526,12 @@ def main():
     try:
         chosen = args.only or list(MEASURES)
         # The two measures with tables of their own come first.
-        for table in ("uploads", "slow-link"):
+        for table in ("uploads", "slow-link", "loss"):
             if table in chosen:
                 for row in MEASURES[table](bench):
                     out(row)
                 out()
-        others = [name for name in chosen if name not in ("uploads", "slow-link")]
+        others = [name for name in chosen if name not in ("uploads", "slow-link", "loss")]
         if others:
             out("| measure | value | target |")
             out("|---|---|---|")
