@@ -14,24 +14,24 @@ constexpr qint64 UnmeasuredDivisor = 10;
 
 void TRoundTrip::Sample(qint64 Ns) {
     // The smoothing of TCP's retransmission timer (RFC 6298).
-    if (SmoothedNs < 0) {
-        SmoothedNs = Ns;
+    if (FSmoothedNs < 0) {
+        FSmoothedNs = Ns;
         VariationNs = Ns / 2;
         return;
     }
-    VariationNs = (3 * VariationNs + qAbs(SmoothedNs - Ns)) / 4;
-    SmoothedNs = (7 * SmoothedNs + Ns) / 8;
+    VariationNs = (3 * VariationNs + qAbs(FSmoothedNs - Ns)) / 4;
+    FSmoothedNs = (7 * FSmoothedNs + Ns) / 8;
 }
 
 void TRoundTrip::Reset() {
-    SmoothedNs = -1;
+    FSmoothedNs = -1;
     VariationNs = 0;
 }
 
 qint64 TRoundTrip::CopyWindowNs(qint64 PeriodNs) const {
-    if (SmoothedNs < 0) {
+    if (FSmoothedNs < 0) {
         return PeriodNs / UnmeasuredDivisor;
     }
-    const qint64 window = RoundTrips * SmoothedNs + Variations * VariationNs;
+    const qint64 window = RoundTrips * FSmoothedNs + Variations * VariationNs;
     return qMin(qMax(window, LeastWindowNs), PeriodNs);
 }

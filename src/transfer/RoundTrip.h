@@ -13,8 +13,10 @@ public:
     // but no less than a busy machine may take to read an answer that came at once, and no
     // more than the retransmission period. A tenth of the period until the server has answered.
     qint64 CopyWindowNs(qint64 PeriodNs) const;
+    // The smoothed round trip; -1 until the server has answered.
+    qint64 SmoothedNs() const { return FSmoothedNs; }
 
 private:
-    qint64 SmoothedNs = -1;
+    qint64 FSmoothedNs = -1;
     qint64 VariationNs = 0;
 };

@@ -74,6 +74,9 @@ void TUpload::Start(const TServerEntry& Entry) {
     FWaitsInVain = 0;
     SampleFromNs = -1;
     RoundTrip.Reset();
+    SentNs.fill(0, 1);
+    RestartFrom = -1;
+    RestartTo = -1;
     BlockSize = Tftp::BlockSize;
     WindowSize = 1;
     FileSize = 0;
@@ -394,6 +397,7 @@ void TUpload::OptionAckReceived(QByteArrayView datagram) {
     }
     BlockSize = granted->BlockSize;
     WindowSize = granted->WindowSize;
+    SentNs.fill(0, WindowSize);
     Trace("options acked: blksize=%1 windowsize=%2", BlockSize, WindowSize);
     RequestAccepted();
 }
@@ -412,6 +416,20 @@ void TUpload::AckReceived(quint16 block) {
 
 void TUpload::UnexpectedAck(quint16 block) {
     Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
+    if (WindowSize > 1 && Phase == TPhase::Sending && block == quint16(AckedNo) &&
+        AckedNo < BlockNo) {
+        // A window's receiver acknowledges its last block in order once more when a later one
+        // came first: the next block was lost. The window starts again after it once; the same
+        // acknowledgement again, before the block sent again can have arrived, sends nothing.
+        const qint64 now = SendClock.nsecsElapsed();
+        if (ResentMomentsAgo(AckedNo + 1, now) || !SentBeforeAnswer(AckedNo + 1, now)) {
+            Trace("same ack again too soon, not resent");
+            return;
+        }
+        Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
+        SendBlocks(AckedNo + 1, TSendCause::Answer);
+        return;
+    }
     // A server sends its last acknowledgement again when it has waited in vain for the next
     // packet, a tenth of a second or more after the first: the packet was lost, so it goes out
     // again at once, every time. A copy made on the way, or an answer to a send the time-out
@@ -447,14 +465,37 @@ void TUpload::Acknowledged(qint32 block) {
     if (step(AckedNo) != step(before) && OnProgress) {
         OnProgress(qint64(AckedNo) * BlockSize, FileSize);
     }
+    qint32 from = AckedNo + 1;
     if (AckedNo < BlockNo) {
-        // The server kept what came up to this block and lost the next: the window starts
-        // again right after it.
-        Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
+        if (!ResentMomentsAgo(from, now)) {
+            // The server kept what came up to this block and lost the next: the window starts
+            // again right after it.
+            Trace("window ack block#%1, resend from block#%2", AckedNo, from);
+        } else {
+            // The server answers the blocks sent again, and the next one is on its way, as
+            // are those after it: only the window's new blocks follow them, and count as sent
+            // again with them.
+            from = BlockNo + 1;
+            RestartTo = qMin(LastBlock(), AckedNo + WindowSize);
+            Trace("window ack block#%1, send from block#%2", AckedNo, from);
+        }
     }
-    if (SendBlocks(AckedNo + 1, TSendCause::Answer)) {
+    if (SendBlocks(from, TSendCause::Answer)) {
         AwaitAnswer(answeredAfterNs);
     }
+}
+
+bool TUpload::ResentMomentsAgo(qint32 block, qint64 now) const {
+    return block >= RestartFrom && block <= RestartTo &&
+           now - RestartNs < RoundTrip.CopyWindowNs(PeriodNs());
+}
+
+bool TUpload::SentBeforeAnswer(qint32 block, qint64 now) const {
+    // An acknowledgement was written half a round trip ago: a block sent since, or just before,
+    // cannot have reached the server then. A copy the network made of the acknowledgement
+    // that sent the block comes right behind it.
+    const qint64 smoothedNs = RoundTrip.SmoothedNs();
+    return smoothedNs < 0 || 2 * (now - SentNs[block % SentNs.size()]) >= smoothedNs;
 }
 
 void TUpload::ErrorReceived(const Tftp::Reply& reply) {
@@ -552,10 +593,18 @@ bool TUpload::BuildBlock(qint32 block) {
     return true;
 }
 
-// Sends the window that starts at block `from`. False when the upload ended on the way.
+// Sends the window after the last acknowledged block, from block `from` on. False when the
+// upload ended on the way.
 bool TUpload::SendBlocks(qint32 from, TSendCause cause) {
-    const qint32 last = qMin(LastBlock(), qint32(qMin<qint64>(qint64(from) + WindowSize - 1,
+    const qint32 last = qMin(LastBlock(), qint32(qMin<qint64>(qint64(qMax(AckedNo, 0)) + WindowSize,
                                                               std::numeric_limits<qint32>::max())));
+    // A window sent again on a time-out holds blocks the server may have already, which it
+    // answers with its last block in order.
+    if (cause == TSendCause::Timeout) {
+        RestartFrom = from;
+        RestartTo = BlockNo;
+        RestartNs = SendClock.nsecsElapsed();
+    }
     for (qint32 block = from; block <= last; ++block) {
         if (!BuildBlock(block)) {
             return false;
@@ -572,6 +621,7 @@ bool TUpload::SendBlocks(qint32 from, TSendCause cause) {
             return false;
         }
         SampleFromNs = first ? LastSendNs : -1;
+        SentNs[block % SentNs.size()] = LastSendNs;
     }
     return true;
 }
@@ -613,8 +663,11 @@ bool TUpload::SendPacket(TSendCause cause) {
 }
 
 bool TUpload::SentMomentsAgo() const {
-    const qint64 periodNs = qint64(Timer1->interval()) * 1000000;
-    return SendClock.nsecsElapsed() - LastSendNs < RoundTrip.CopyWindowNs(periodNs);
+    return SendClock.nsecsElapsed() - LastSendNs < RoundTrip.CopyWindowNs(PeriodNs());
+}
+
+qint64 TUpload::PeriodNs() const {
+    return qint64(Timer1->interval()) * 1000000;
 }
 
 void TUpload::End(TransferResult result) {

@@ -121,6 +121,12 @@ private:
     void UnknownReceived();
     bool BuildBlock(qint32 block);
     bool SendBlocks(qint32 from, TSendCause cause);
+    // Whether the block went out moments ago with a window sent again on a time-out: an
+    // acknowledgement that comes now answers the copies of what the server had, and says
+    // nothing of the block.
+    bool ResentMomentsAgo(qint32 block, qint64 now) const;
+    // Whether the block went out before the server wrote the acknowledgement that came now.
+    bool SentBeforeAnswer(qint32 block, qint64 now) const;
     // Sends again what the server has not acknowledged: the write request, or the window
     // after the last acknowledged block.
     bool SendUnacknowledged(TSendCause cause);
@@ -132,6 +138,7 @@ private:
     // there is none.
     void Unreachable(const QString& why);
     bool SentMomentsAgo() const;
+    qint64 PeriodNs() const;
     // The one way an upload ends: everything it holds is let go, then OnEnd is told.
     void End(TransferResult result);
 
@@ -161,6 +168,12 @@ private:
     // sent, if sent once; -1 when there is none.
     qint64 SampleFromNs = -1;
     TRoundTrip RoundTrip;
+    // When each block of the window last went out, by its number modulo the window.
+    QList<qint64> SentNs;
+    // The blocks a time-out last sent again, and when.
+    qint32 RestartFrom = -1;
+    qint32 RestartTo = -1;
+    qint64 RestartNs = 0;
 
     QElapsedTimer SendClock;
     TServerEntry Target;

@@ -43,8 +43,11 @@ public:
     // Acknowledges the last block taken, which starts a new window.
     void acknowledge() {
         taken = 0;
-        server.answer(ScriptedTftpServer::ack(quint16(next - 1)));
+        server.answer(ScriptedTftpServer::ack(quint16(next - 1)), delayMs);
     }
+    // How long each acknowledgement takes to come: a round trip of a few milliseconds lets the
+    // upload tell which of its blocks the server can have seen when it wrote it.
+    int delayMs = 0;
 
 private:
     void receive(const Datagram& d) {
@@ -102,6 +105,8 @@ private slots:
     void windowsAcknowledged_data();
     void windowsAcknowledged();
     void ackInsideWindowRestartsAfterIt();
+    void resentWindowIsNotStartedAgain();
+    void repeatedAckAfterLossRestartsAtOnce();
     void lostBlockIsResent_data();
     void lostBlockIsResent();
     void repeatedOptionAckResendsWindow();
@@ -306,6 +311,7 @@ void TestUploadOptions::ackInsideWindowRestartsAfterIt() {
     // says so with an acknowledgement of 2 at the window's end.
     QList<quint16> dropped;
     WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
+    receiver.delayMs = 5;
     receiver.lose = [&](const Datagram& d) {
         if (d.opcode() != Tftp::OpData || d.number() < 3 || d.number() > 4 ||
             dropped.contains(d.number())) {
@@ -321,6 +327,47 @@ void TestUploadOptions::ackInsideWindowRestartsAfterIt() {
     QCOMPARE(f.server.dataBlocks(), Range(1, 4) + Range(3, 10));
     QCOMPARE(f.server.file(), PatternBytes(512 * 9 + 1));
     QVERIFY(f.trace().contains("window ack block#2, resend from block#3"));
+}
+
+void TestUploadOptions::resentWindowIsNotStartedAgain() {
+    UploadFixture f;
+    f.upload.Timer1->setInterval(200);
+    f.entry.WindowSize = 4;
+    f.setFile(PatternBytes(512 * 11 + 1));
+    // Block 4, the first window's last, is lost: the time-out sends the window again, and the
+    // server answers the copies of 1 to 3 with acknowledgement 3 while block 4 is on its way.
+    bool lost = false;
+    WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
+    receiver.delayMs = 5;
+    receiver.lose = [&](const Datagram& d) {
+        const bool lose = !lost && d.isBlock(4);
+        lost = lost || lose;
+        return lose;
+    };
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), Range(1, 4) + Range(1, 12));
+    QCOMPARE(f.server.file(), PatternBytes(512 * 11 + 1));
+    QVERIFY(f.trace().contains("window ack block#3, send from block#5"));
+}
+
+void TestUploadOptions::repeatedAckAfterLossRestartsAtOnce() {
+    UploadFixture f;
+    f.entry.WindowSize = 4;
+    f.setFile(PatternBytes(512 * 11 + 1));
+    // Block 5, the first after acknowledgement 4, is lost: the server answers 6, 7 and 8 with
+    // acknowledgement 4 again, the first of which says the window must start again.
+    bool lost = false;
+    WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
+    receiver.delayMs = 5;
+    receiver.lose = [&](const Datagram& d) {
+        const bool lose = !lost && d.isBlock(5);
+        lost = lost || lose;
+        return lose;
+    };
+    // Long before the upload's own time-out.
+    QCOMPARE(f.run(3000), int(trCompleted));
+    QCOMPARE(f.server.dataBlocks(), Range(1, 8) + Range(5, 12));
+    QCOMPARE(f.trace().filter("timeout!"), QStringList());
 }
 
 void TestUploadOptions::lostBlockIsResent_data() {
@@ -339,6 +386,7 @@ void TestUploadOptions::lostBlockIsResent() {
     f.setFile(PatternBytes(512 * 9 + 1));
     bool lost = false;
     WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
+    receiver.delayMs = 5;
     receiver.lose = [&](const Datagram& d) {
         const bool lose = !lost && d.isBlock(6);
         lost = lost || lose;
@@ -358,13 +406,16 @@ void TestUploadOptions::repeatedOptionAckResendsWindow() {
     const QByteArray oack = OptionAck({"windowsize", "2"});
     WindowedReceiver receiver(f.server, oack, 2, 512);
     bool lost = false;
-    // Block 1 never arrives; the server, as a server does, repeats its answer a while later.
+    // The first window never arrives; the server, as a server does, repeats its answer a while
+    // later.
     receiver.lose = [&](const Datagram& d) {
-        if (lost || !d.isBlock(1)) {
+        if (lost || (!d.isBlock(1) && !d.isBlock(2))) {
             return false;
         }
-        lost = true;
-        f.server.answer(oack, 600);
+        lost = d.isBlock(2);
+        if (lost) {
+            f.server.answer(oack, 600);
+        }
         return true;
     };
     // Long before the upload's own time-out.
