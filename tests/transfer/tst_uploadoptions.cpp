@@ -39,6 +39,14 @@ public:
     }
 
     std::function<bool(const Datagram&)> lose;
+    // Loses DATA block `block` the first time it comes.
+    void loseOnce(quint16 block) {
+        lose = [block, lost = false](const Datagram& d) mutable {
+            const bool now = !lost && d.isBlock(block);
+            lost = lost || now;
+            return now;
+        };
+    }
 
     // Acknowledges the last block taken, which starts a new window.
     void acknowledge() {
@@ -336,14 +344,9 @@ void TestUploadOptions::resentWindowIsNotStartedAgain() {
     f.setFile(PatternBytes(512 * 11 + 1));
     // Block 4, the first window's last, is lost: the time-out sends the window again, and the
     // server answers the copies of 1 to 3 with acknowledgement 3 while block 4 is on its way.
-    bool lost = false;
     WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
     receiver.delayMs = 5;
-    receiver.lose = [&](const Datagram& d) {
-        const bool lose = !lost && d.isBlock(4);
-        lost = lost || lose;
-        return lose;
-    };
+    receiver.loseOnce(4);
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(f.server.dataBlocks(), Range(1, 4) + Range(1, 12));
     QCOMPARE(f.server.file(), PatternBytes(512 * 11 + 1));
@@ -356,14 +359,9 @@ void TestUploadOptions::repeatedAckAfterLossRestartsAtOnce() {
     f.setFile(PatternBytes(512 * 11 + 1));
     // Block 5, the first after acknowledgement 4, is lost: the server answers 6, 7 and 8 with
     // acknowledgement 4 again, the first of which says the window must start again.
-    bool lost = false;
     WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
     receiver.delayMs = 5;
-    receiver.lose = [&](const Datagram& d) {
-        const bool lose = !lost && d.isBlock(5);
-        lost = lost || lose;
-        return lose;
-    };
+    receiver.loseOnce(5);
     // Long before the upload's own time-out.
     QCOMPARE(f.run(3000), int(trCompleted));
     QCOMPARE(f.server.dataBlocks(), Range(1, 8) + Range(5, 12));
@@ -384,14 +382,9 @@ void TestUploadOptions::lostBlockIsResent() {
     f.upload.SetReadAheadBytes(readAhead);
     f.entry.WindowSize = 4;
     f.setFile(PatternBytes(512 * 9 + 1));
-    bool lost = false;
     WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
     receiver.delayMs = 5;
-    receiver.lose = [&](const Datagram& d) {
-        const bool lose = !lost && d.isBlock(6);
-        lost = lost || lose;
-        return lose;
-    };
+    receiver.loseOnce(6);
     QCOMPARE(f.run(), int(trCompleted));
     // 7 and 8 come out of order and are answered with ack 5 twice: the second is the network's
     // kind of copy and sends nothing more.
