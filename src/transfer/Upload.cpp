@@ -416,8 +416,7 @@ void TUpload::AckReceived(quint16 block) {
 
 void TUpload::UnexpectedAck(quint16 block) {
     Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
-    if (WindowSize > 1 && Phase == TPhase::Sending && block == quint16(AckedNo) &&
-        AckedNo < BlockNo) {
+    if (WindowSize > 1 && block == quint16(AckedNo)) {
         // A window's receiver acknowledges its last block in order once more when a later one
         // came first: the next block was lost. The window starts again after it once; the same
         // acknowledgement again, before the block sent again can have arrived, sends nothing.
@@ -427,17 +426,14 @@ void TUpload::UnexpectedAck(quint16 block) {
             return;
         }
         Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
-        SendBlocks(AckedNo + 1, TSendCause::Answer);
-        return;
-    }
-    // A server sends its last acknowledgement again when it has waited in vain for the next
-    // packet, a tenth of a second or more after the first: the packet was lost, so it goes out
-    // again at once, every time. A copy made on the way, or an answer to a send the time-out
-    // repeated, arrives within a few round trips of the original, which was answered already;
-    // answering these too would let each one add a copy of every later block for the rest of
-    // the upload (the Sorcerer's Apprentice of TFTP). Such a copy changes nothing, not even the
-    // time-out under way.
-    if (SentMomentsAgo()) {
+    } else if (SentMomentsAgo()) {
+        // A server sends its last acknowledgement again when it has waited in vain for the
+        // next packet, a tenth of a second or more after the first: the packet was lost, so it
+        // goes out again at once, every time. A copy made on the way, or an answer to a send
+        // the time-out repeated, arrives within a few round trips of the original, which was
+        // answered already; answering these too would let each one add a copy of every later
+        // block for the rest of the upload (the Sorcerer's Apprentice of TFTP). Such a copy
+        // changes nothing, not even the time-out under way.
         Trace("same ack again too soon, not resent");
         return;
     }

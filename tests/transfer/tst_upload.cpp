@@ -414,7 +414,8 @@ void TestUpload::strangersChangeNothing() {
     QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
     QCOMPARE(f.server.file(), content);
     QCOMPARE(f.trace().filter("unknown transfer ID").size(), 1);
-    const auto answer = stranger.receive(refused ? 2000 : 50);
+    // The upload has ended: a refusal, if any, went out long ago.
+    const auto answer = stranger.receive(0);
     QCOMPARE(answer.has_value(), refused);
     if (refused) {
         QCOMPARE(answer->bytes, QByteArray("\0\5\0\5Unknown transfer ID\0", 24));
@@ -554,7 +555,6 @@ void TestUpload::endsOnce() {
     f.upload.Abort();
     f.upload.Timer1Timer();
     f.upload.Udp1Error(nullptr, 10061);
-    QTest::qWait(50);
     f.server.drain();
     QCOMPARE(laterEnds, QList<int>());
     QCOMPARE(f.server.received.size(), sent);
