@@ -4,6 +4,7 @@
 #include "entries/EEntryStoreError.h"
 #include "entries/EntryList.h"
 #include "entries/IniFile.h"
+#include "entries/Installation.h"
 #include "entries/IntConv.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <unistd.h>
 
 namespace {
@@ -64,21 +64,62 @@ bool TStoreLocation::ReadsWhatItSaves() const {
     return Shipped.isEmpty() || QFileInfo::exists(Path);
 }
 
-TStoreLocation StoreLocation(const QString& ProgramDir, bool ProgramDirWritable,
-                             const QString& ConfigHome) {
-    const QString beside = ProgramDir + QStringLiteral("/entrys.txt");
-    if (ProgramDirWritable) {
+namespace {
+
+// The XDG base directory rules: a variable that is unset, empty or relative counts as unset.
+bool IsAbsolute(const QString& Path) {
+    return Path.startsWith(QLatin1Char('/'));
+}
+
+QString ConfigHomeOf(const TStoreEnvironment& Environment) {
+    return IsAbsolute(Environment.ConfigHome) ? Environment.ConfigHome
+                                              : Environment.Home + QStringLiteral("/.config");
+}
+
+QString AdministratorsList(const TStoreEnvironment& Environment) {
+    QStringList dirs;
+    for (const QString& dir : Environment.ConfigDirs.split(QLatin1Char(':'))) {
+        if (IsAbsolute(dir)) {
+            dirs.append(dir);
+        }
+    }
+    if (dirs.isEmpty()) {
+        dirs.append(QStringLiteral("/etc/xdg"));
+    }
+    for (const QString& dir : dirs) {
+        const QString list = dir + QStringLiteral("/zanvel-tftp/entrys.txt");
+        if (QFileInfo::exists(list)) {
+            return list;
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+TStoreLocation StoreLocation(const TStoreEnvironment& Environment) {
+    const QString own = ConfigHomeOf(Environment) + QStringLiteral("/zanvel-tftp/entrys.txt");
+    if (Environment.Installed) {
+        return TStoreLocation(own, AdministratorsList(Environment));
+    }
+    const QString beside = Environment.ProgramDir + QStringLiteral("/entrys.txt");
+    if (Environment.ProgramDirWritable) {
         return TStoreLocation(beside);
     }
-    return TStoreLocation(ConfigHome + QStringLiteral("/zanvel-tftp/entrys.txt"), beside);
+    return TStoreLocation(own, beside);
 }
 
 TStoreLocation EntryStoreLocation() {
-    const QString programDir = QCoreApplication::applicationDirPath();
+    TStoreEnvironment environment;
+    environment.ProgramDir = QCoreApplication::applicationDirPath();
+    environment.Installed = RunsInstalled(environment.ProgramDir);
     // access(2) answers for the user who runs the program, and for a read-only file system.
-    const bool writable = ::access(QFile::encodeName(programDir).constData(), W_OK) == 0;
-    return StoreLocation(programDir, writable,
-                         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    environment.ProgramDirWritable =
+        ::access(QFile::encodeName(environment.ProgramDir).constData(), W_OK) == 0;
+    environment.Home = QDir::homePath();
+    environment.ConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    environment.ConfigDirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    return StoreLocation(environment);
 }
 
 TStoreContent LoadEntries(TEntryList& List, const QString& Path) {

@@ -7,17 +7,19 @@ class TEntryList;
 // The entry store, entrys.txt: one INI section per entry, entryno0, entryno1, ... in list order,
 // each with the keys entryname, address, port, localfile and remotefile.
 
-// Where the list is kept. A program that may write its own folder (a build, an install in the
-// user's home) keeps entrys.txt beside its executable. Installed for everyone, it keeps each
-// user's list in $XDG_CONFIG_HOME/zanvel-tftp/entrys.txt, and an entrys.txt beside the executable
-// becomes the list a user starts with until they have their own.
+// Where the list is kept. An installed program (a package, or `cmake --install` to any prefix)
+// keeps each user's list in $XDG_CONFIG_HOME/zanvel-tftp/entrys.txt, whoever runs it, and a user
+// without a list starts from the administrator's, zanvel-tftp/entrys.txt in the first folder of
+// $XDG_CONFIG_DIRS that has one. A program run where it was built, or copied somewhere by hand,
+// keeps entrys.txt beside its executable; when it may not write there, the user's list is in the
+// configuration folder and the one beside the executable is the list they start from.
 struct TStoreLocation {
     TStoreLocation(QString Path, QString Shipped = QString());
 
     // The file the list is saved to.
     QString Path;
-    // The list a user starts from while Path does not exist yet; empty when Path is beside the
-    // executable itself.
+    // The list a user starts from while Path does not exist yet, never written by the program;
+    // empty when there is none.
     QString Shipped;
 
     // The file the list is read from.
@@ -26,8 +28,19 @@ struct TStoreLocation {
     bool ReadsWhatItSaves() const;
 };
 
-TStoreLocation StoreLocation(const QString& ProgramDir, bool ProgramDirWritable,
-                             const QString& ConfigHome);
+// What the location depends on, gathered from the running program and its environment.
+struct TStoreEnvironment {
+    QString ProgramDir;
+    bool Installed = false;
+    // Whether the user running the program may write ProgramDir.
+    bool ProgramDirWritable = false;
+    QString Home;
+    // $XDG_CONFIG_HOME and $XDG_CONFIG_DIRS as they are set, empty when they are not.
+    QString ConfigHome;
+    QString ConfigDirs;
+};
+
+TStoreLocation StoreLocation(const TStoreEnvironment& Environment);
 // The running program's store, by the rule above.
 TStoreLocation EntryStoreLocation();
 
@@ -48,7 +61,7 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path);
 // held entries, silently keeping one that cannot be removed, and leaves a foreign or unreadable
 // file as it is.
 void SaveEntries(const TEntryList& List, const QString& Path);
-// Saves to Store.Path, creating its folder. Where entries are shipped beside the executable, an
+// Saves to Store.Path, creating its folder. Where the user started from a list not their own, an
 // emptied list is kept as an empty store instead: removing it would bring the shipped entries
 // back at the next start.
 void SaveEntries(const TEntryList& List, const TStoreLocation& Store);

@@ -1,12 +1,12 @@
 #include "ui/UAboutDialog.h"
 
+#include "entries/Installation.h"
 #include "net/ApplicationException.h"
 #include "transfer/debug.h"
 #include "ui/URLLabel.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFileInfo>
 #include <QUrl>
 
 TAboutDlg* AboutDlg = nullptr;
@@ -16,13 +16,8 @@ QString HomePageAddress() {
     if (!configured.isEmpty()) {
         return configured;
     }
-    // Installed, the program lives in <prefix>/lib/zanvel-tftp and its README in
-    // <prefix>/share/doc/zanvel-tftp.
-    const QFileInfo installed(QCoreApplication::applicationDirPath() +
-                              QStringLiteral("/../../share/doc/zanvel-tftp/README.md"));
-    return QUrl::fromLocalFile(installed.exists() ? installed.canonicalFilePath()
-                                                  : QStringLiteral(ZANVEL_SOURCE_README))
-        .toString();
+    const QString readme = ReadmePath(QCoreApplication::applicationDirPath());
+    return readme.isEmpty() ? QString() : QUrl::fromLocalFile(readme).toString();
 }
 
 TAboutDlg::TAboutDlg(QWidget* parent)

@@ -1,6 +1,7 @@
 // Installs the program into a temporary prefix and looks at it as the desktop and a user would.
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -17,11 +18,10 @@ private slots:
     void initTestCase();
     void layout();
     void desktopEntryValidates();
-    void storeLivesBesideTheProgram();
-    void commandLineReadsTheSameStore();
-    void installedForEveryone_data();
-    void installedForEveryone();
-    void cleanupTestCase();
+    void commandLineAnswers_data();
+    void commandLineAnswers();
+    void whereTheListLives_data();
+    void whereTheListLives();
 
 private:
     QTemporaryDir prefix;
@@ -43,16 +43,25 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// Starts an installed program as a user who may not write the program's folder: root's own
-// install, run by nobody; or, for a tester who is not root, the folder made read-only.
-void StartAsUser(QProcess& process, const QString& program, const QStringList& arguments) {
+// Starts a program as its owner, or as a user who may not write the program's folder: nobody
+// when this test runs as root; a tester who is not root is both.
+void StartAs(QProcess& process, bool owner, const QString& program, const QStringList& arguments) {
     process.setWorkingDirectory(QDir::tempPath());
-    if (geteuid() == 0) {
+    if (!owner && geteuid() == 0) {
         process.start(QStringLiteral("setpriv"), QStringList{"--reuid=65534", "--regid=65534",
                                                              "--clear-groups", "--", program} +
                                                      arguments);
     } else {
         process.start(program, arguments);
+    }
+}
+
+// The user's home and everything in it, made as root, becomes nobody's.
+void GiveHomeToNobody(const QString& home) {
+    QDirIterator files(home, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QVERIFY(::chown(QFile::encodeName(files.next()).constData(), Nobody, Nobody) == 0);
     }
 }
 
@@ -88,10 +97,8 @@ void TestInstall::initTestCase() {
 void TestInstall::layout() {
     const QDir root(prefix.path());
     for (const QString program : {"zanvel-tftp", "zanvel-send"}) {
-        const QFileInfo link(root.filePath("bin/" + program));
-        QVERIFY(link.isSymLink());
-        QCOMPARE(link.symLinkTarget(), root.filePath("lib/zanvel-tftp/" + program));
-        QVERIFY(QFileInfo(root.filePath("lib/zanvel-tftp/" + program)).isExecutable());
+        const QFileInfo installed(root.filePath("bin/" + program));
+        QVERIFY(installed.isExecutable() && !installed.isSymLink());
     }
     for (const char* file :
          {"share/icons/hicolor/scalable/apps/zanvel-tftp.svg",
@@ -116,104 +123,135 @@ void TestInstall::desktopEntryValidates() {
     QCOMPARE(check.readAll(), QByteArray());
 }
 
-void TestInstall::storeLivesBesideTheProgram() {
-    // A pipe in the store's place: the program, started through the link, must open exactly
-    // this path to read its list, and the open is seen from here.
-    const QString store = prefix.filePath("lib/zanvel-tftp/entrys.txt");
-    QVERIFY(mkfifo(QFile::encodeName(store).constData(), 0600) == 0);
-    QProcess program;
+void TestInstall::commandLineAnswers_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out"); // the start of standard output
+    QTest::addColumn<QByteArray>("err"); // what standard error says, after any of Qt's notes
+    QTest::newRow("send --version") << "zanvel-send" << QStringList{"--version"} << 0
+                                    << QByteArray("zanvel-send 1.02\n") << QByteArray();
+    QTest::newRow("window --version") << "zanvel-tftp" << QStringList{"--version"} << 0
+                                      << QByteArray("zanvel-tftp 1.02\n") << QByteArray();
+    QTest::newRow("window --help")
+        << "zanvel-tftp" << QStringList{"--help"} << 0
+        << QByteArray("usage: zanvel-tftp [--help | --version]\n") << QByteArray();
+    QTest::newRow("window, a file") << "zanvel-tftp" << QStringList{"fw.bin"} << 2 << QByteArray()
+                                    << QByteArray("zanvel-tftp: unknown argument fw.bin\nusage:");
+    QTest::newRow("window --help and more")
+        << "zanvel-tftp" << QStringList{"--help", "-x"} << 2 << QByteArray()
+        << QByteArray("zanvel-tftp: unknown argument --help\nusage:");
+}
+
+void TestInstall::commandLineAnswers() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    // No display: the answers must not need one. Qt's own options still reach Qt.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    program.setProcessEnvironment(environment);
-    program.setWorkingDirectory(QDir::tempPath());
-    program.start(prefix.filePath("bin/zanvel-tftp"), {});
-    QVERIFY(program.waitForStarted());
-    const bool opened = OpensPipe(program, store);
-    QVERIFY2(opened, "the installed program did not read lib/zanvel-tftp/entrys.txt");
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.insert("QT_QPA_PLATFORM", status == 0 ? "xcb" : "offscreen");
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.setWorkingDirectory(QDir::tempPath());
+    run.start(prefix.filePath("bin/" + program), arguments);
+    QVERIFY(run.waitForFinished(10000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), status);
+    QVERIFY2(run.readAllStandardOutput().startsWith(out), qPrintable(program));
+    const QByteArray said = run.readAllStandardError();
+    QVERIFY2(err.isEmpty() ? said.isEmpty() : said.contains(err), said.constData());
 }
 
-void TestInstall::commandLineReadsTheSameStore() {
-    const QString store = prefix.filePath("lib/zanvel-tftp/entrys.txt");
-    QFile::remove(store);
-    QFile file(store);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[entryno0]\r\nentryname=core\r\naddress=10.0.0.1\r\nport=69\r\n"
-               "localfile=/srv/core.bin\r\nremotefile=core.bin\r\n");
-    file.close();
-    QProcess send;
-    send.setWorkingDirectory(QDir::tempPath());
-    send.start(prefix.filePath("bin/zanvel-send"), {"--list"});
-    QVERIFY(send.waitForFinished(10000));
-    QCOMPARE(send.exitCode(), 0);
-    QCOMPARE(send.readAllStandardOutput(),
-             QByteArray("core\t10.0.0.1\t69\t/srv/core.bin\tcore.bin\n"));
-    send.start(prefix.filePath("bin/zanvel-send"), {"--version"});
-    QVERIFY(send.waitForFinished(10000));
-    QCOMPARE(send.readAllStandardOutput(), QByteArray("zanvel-send 1.02\n"));
+void TestInstall::whereTheListLives_data() {
+    // Paths starting with @ are in this test's temporary folders: @home is the user's home,
+    // @etc the first folder of XDG_CONFIG_DIRS, @bin the folder of the program run.
+    QTest::addColumn<bool>("copied");  // the program copied by hand into a folder of its own
+    QTest::addColumn<bool>("asOwner"); // run by whoever owns the program (root, for a package)
+    QTest::addColumn<QString>("configHome"); // XDG_CONFIG_HOME; empty: unset
+    QTest::addColumn<QString>("expected");   // the list the programs read
+    const QString own = QStringLiteral("/zanvel-tftp/entrys.txt");
+    QTest::newRow("installed, XDG_CONFIG_HOME") << false << false << "@home/config"
+                                                << "@home/config" + own;
+    QTest::newRow("installed, ~/.config") << false << false << QString() << "@home/.config" + own;
+    QTest::newRow("installed, relative XDG_CONFIG_HOME") << false << false << "config"
+                                                         << "@home/.config" + own;
+    QTest::newRow("installed, run by root") << false << true << QString() << "@home/.config" + own;
+    QTest::newRow("installed, the user has no list: the administrator's")
+        << false << false << "@home/none"
+        << "@etc" + own;
+    QTest::newRow("copied by hand") << true << true << "@home/config"
+                                    << "@bin/entrys.txt";
 }
 
-void TestInstall::installedForEveryone_data() {
-    QTest::addColumn<bool>("configHomeSet");
-    QTest::addColumn<bool>("usersOwn");
-    QTest::addColumn<QByteArray>("listed");
-    QTest::newRow("XDG_CONFIG_HOME") << true << true << QByteArray("mine");
-    QTest::newRow("~/.config") << false << true << QByteArray("mine");
-    QTest::newRow("none of the user's yet: the shipped one")
-        << true << false << QByteArray("shipped");
-}
-
-void TestInstall::installedForEveryone() {
-    QFETCH(bool, configHomeSet);
-    QFETCH(bool, usersOwn);
-    QFETCH(QByteArray, listed);
-    const QString programDir = prefix.filePath("lib/zanvel-tftp");
-    WriteAll(programDir + "/entrys.txt", StoreOf("shipped"));
+void TestInstall::whereTheListLives() {
+    QFETCH(bool, copied);
+    QFETCH(bool, asOwner);
+    QFETCH(QString, configHome);
+    QFETCH(QString, expected);
     QVERIFY(QFile::setPermissions(prefix.path(),
                                   QFile::permissions(prefix.path()) | QFileDevice::ExeOther));
-    QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0555) == 0);
-    QTemporaryDir home;
+    QTemporaryDir home, etc, portable;
+    QString bin = prefix.filePath("bin");
+    if (copied) {
+        bin = portable.path();
+        for (const QString program : {"zanvel-tftp", "zanvel-send"}) {
+            QVERIFY(QFile::copy(prefix.filePath("bin/" + program), bin + "/" + program));
+        }
+    }
+    const auto at = [&](QString path) {
+        return path.replace("@home", home.path()).replace("@etc", etc.path()).replace("@bin", bin);
+    };
     QVERIFY(::chown(QFile::encodeName(home.path()).constData(), Nobody, Nobody) == 0 ||
             geteuid() != 0);
-    const QString configHome = home.filePath(configHomeSet ? "config" : ".config");
-    const QString usersStore = configHome + "/zanvel-tftp/entrys.txt";
-    if (usersOwn) {
-        WriteAll(usersStore, StoreOf("mine"));
+    QVERIFY(::chmod(QFile::encodeName(etc.path()).constData(), 0755) == 0);
+    // Every list a program might read, each with an entry named after its place; only the
+    // user's folders that the row names exist.
+    const QString mine =
+        configHome.isEmpty() || !configHome.startsWith('@') ? "@home/.config" : configHome;
+    QMap<QString, QByteArray> lists{{"@etc/zanvel-tftp/entrys.txt", "admin"},
+                                    {"@bin/entrys.txt", "beside"}};
+    if (!configHome.endsWith("none")) {
+        lists.insert(mine + "/zanvel-tftp/entrys.txt", "mine");
+    }
+    for (auto list = lists.cbegin(); list != lists.cend(); ++list) {
+        WriteAll(at(list.key()), StoreOf(list.value().constData()));
+    }
+    if (geteuid() == 0) {
+        GiveHomeToNobody(home.path());
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", home.path());
     environment.remove("XDG_CONFIG_HOME");
-    if (configHomeSet) {
-        environment.insert("XDG_CONFIG_HOME", configHome);
+    if (!configHome.isEmpty()) {
+        environment.insert("XDG_CONFIG_HOME", at(configHome));
     }
+    environment.insert("XDG_CONFIG_DIRS", etc.path() + ":/etc/xdg");
     environment.insert("QT_QPA_PLATFORM", "offscreen");
 
     QProcess send;
     send.setProcessEnvironment(environment);
-    StartAsUser(send, prefix.filePath("bin/zanvel-send"), {"--list"});
+    StartAs(send, asOwner, bin + "/zanvel-send", {"--list"});
     QVERIFY(send.waitForFinished(10000));
     QVERIFY2(send.exitCode() == 0, send.readAllStandardError().constData());
+    const QString read = at(expected);
+    const QByteArray listed = lists.value(expected, "?");
     QCOMPARE(send.readAllStandardOutput(), listed + "\t10.0.0.1\t69\t/srv/core.bin\tcore.bin\n");
 
     // The window reads the same file: a pipe in its place shows the open.
-    const QString read = usersOwn ? usersStore : programDir + "/entrys.txt";
-    QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0755) == 0);
     QFile::remove(read);
     QVERIFY(mkfifo(QFile::encodeName(read).constData(), 0666) == 0);
     QVERIFY(::chmod(QFile::encodeName(read).constData(), 0666) == 0);
-    QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0555) == 0);
     QProcess program;
     program.setProcessEnvironment(environment);
-    StartAsUser(program, prefix.filePath("bin/zanvel-tftp"), {});
+    StartAs(program, asOwner, bin + "/zanvel-tftp", {});
     QVERIFY(program.waitForStarted());
     const bool opened = OpensPipe(program, read);
-    QVERIFY(::chmod(QFile::encodeName(programDir).constData(), 0755) == 0);
-    QFile::remove(programDir + "/entrys.txt");
+    QFile::remove(prefix.filePath("bin/entrys.txt"));
     QVERIFY2(opened, qPrintable("the program did not read " + read));
-}
-
-void TestInstall::cleanupTestCase() {
-    // A tester who is not root could not remove the install otherwise.
-    ::chmod(QFile::encodeName(prefix.filePath("lib/zanvel-tftp")).constData(), 0755);
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

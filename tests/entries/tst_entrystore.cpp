@@ -1,17 +1,14 @@
 #include "entries/EEntryStoreError.h"
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
-#include "support/FileAccess.h"
 #include "support/FileSizeLimit.h"
 #include "support/Thrown.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,8 +88,8 @@ private slots:
     void failedSaveKeepsOldStore();
     void optionKeys_data();
     void optionKeys();
-    void locationByWhoRuns_data();
-    void locationByWhoRuns();
+    void location_data();
+    void location();
     void usersStoreStartsFromTheShippedOne();
     void emptiedListKeepsShippedEntriesAway_data();
     void emptiedListKeepsShippedEntriesAway();
@@ -376,46 +373,74 @@ void TestEntryStore::optionKeys() {
     QCOMPARE(ReadAll(path), five + saved);
 }
 
-void TestEntryStore::locationByWhoRuns_data() {
-    QTest::addColumn<bool>("ordinaryUser");
-    QTest::addColumn<QByteArray>("configHome");
+void TestEntryStore::location_data() {
+    // Paths starting with @ are in this test's folder; a list named in "lists" is made there.
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QString>("configHome");
+    QTest::addColumn<QString>("configDirs");
+    QTest::addColumn<QStringList>("lists");
     QTest::addColumn<QString>("expected");
-    const QString ownStore = QStringLiteral("/zanvel-tftp/entrys.txt");
-    // This test's folder is writable by whoever built it, and by nobody else.
-    QTest::newRow("program folder writable") << false << QByteArray("/cfg") << QString();
-    QTest::newRow("not writable, XDG_CONFIG_HOME")
-        << true << QByteArray("/cfg") << QString("/cfg" + ownStore);
-    QTest::newRow("not writable, home")
-        << true << QByteArray() << QString("/home/u/.config" + ownStore);
+    QTest::addColumn<QString>("shipped");
+    const QString own = QStringLiteral("/zanvel-tftp/entrys.txt");
+    const QString admin1 = "@/etc1" + own;
+    const QString admin2 = "@/etc2" + own;
+    const QString dirs = QStringLiteral("@/etc1:@/etc2");
+    QTest::newRow("build folder") << false << true << "@/cfg" << dirs << QStringList{admin1}
+                                  << "@/bin/entrys.txt" << QString();
+    QTest::newRow("copied by hand, folder not writable")
+        << false << false << "@/cfg" << dirs << QStringList{admin1} << "@/cfg" + own
+        << "@/bin/entrys.txt";
+    QTest::newRow("installed") << true << false << "@/cfg" << dirs << QStringList{} << "@/cfg" + own
+                               << QString();
+    QTest::newRow("installed, run by root")
+        << true << true << "@/cfg" << dirs << QStringList{} << "@/cfg" + own << QString();
+    QTest::newRow("installed, no XDG_CONFIG_HOME")
+        << true << false << QString() << dirs << QStringList{} << "@/home/.config" + own
+        << QString();
+    QTest::newRow("installed, relative XDG_CONFIG_HOME")
+        << true << false << "cfg" << dirs << QStringList{} << "@/home/.config" + own << QString();
+    QTest::newRow("administrator's list")
+        << true << false << "@/cfg" << dirs << QStringList{admin2} << "@/cfg" + own << admin2;
+    QTest::newRow("first administrator's list")
+        << true << true << "@/cfg" << dirs << QStringList{admin1, admin2} << "@/cfg" + own
+        << admin1;
+    QTest::newRow("relative folder in XDG_CONFIG_DIRS")
+        << true << false << "@/cfg"
+        << "etc1:@/etc2" << QStringList{admin1, admin2} << "@/cfg" + own << admin2;
 }
 
-void TestEntryStore::locationByWhoRuns() {
-    QFETCH(bool, ordinaryUser);
-    QFETCH(QByteArray, configHome);
+void TestEntryStore::location() {
+    QFETCH(bool, installed);
+    QFETCH(bool, writable);
+    QFETCH(QString, configHome);
+    QFETCH(QString, configDirs);
+    QFETCH(QStringList, lists);
     QFETCH(QString, expected);
-    if (ordinaryUser && geteuid() != 0) {
-        QSKIP("only root can run this as another user");
-    }
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/entrys.txt");
-    const QByteArray home = qgetenv("HOME");
-    const QByteArray config = qgetenv("XDG_CONFIG_HOME");
-    qputenv("HOME", "/home/u");
-    qputenv("XDG_CONFIG_HOME", configHome);
-    std::optional<TStoreLocation> location;
-    const auto where = [&] {
-        location = EntryStoreLocation();
+    QFETCH(QString, shipped);
+    QTemporaryDir root;
+    const auto at = [&](QString path) {
+        return path.replace(QLatin1Char('@'), root.path());
     };
-    ordinaryUser ? AsOrdinaryUser(where) : where();
-    qputenv("HOME", home);
-    qputenv("XDG_CONFIG_HOME", config);
-
-    QCOMPARE(location->Path, expected.isEmpty() ? beside : expected);
-    QCOMPARE(location->Shipped, expected.isEmpty() ? QString() : beside);
+    for (const QString& list : lists) {
+        QVERIFY(QDir().mkpath(QFileInfo(at(list)).path()));
+        WriteAll(at(list), TwoEntries);
+    }
+    TStoreEnvironment environment;
+    environment.ProgramDir = at("@/bin");
+    environment.Installed = installed;
+    environment.ProgramDirWritable = writable;
+    environment.Home = at("@/home");
+    environment.ConfigHome = at(configHome);
+    environment.ConfigDirs = at(configDirs);
+    const TStoreLocation store = StoreLocation(environment);
+    QCOMPARE(store.Path, at(expected));
+    QCOMPARE(store.Shipped, at(shipped));
 }
 
 void TestEntryStore::usersStoreStartsFromTheShippedOne() {
     WriteAll(path, TwoEntries);
-    const TStoreLocation store = StoreLocation(dir.path(), false, dir.filePath("config"));
+    const TStoreLocation store(dir.filePath("config/zanvel-tftp/entrys.txt"), path);
     QCOMPARE(store.ReadPath(), path);
     TEntryList list;
     LoadEntries(list, store.ReadPath());
@@ -449,7 +474,7 @@ void TestEntryStore::emptiedListKeepsShippedEntriesAway() {
     if (shipped) {
         WriteAll(path, TwoEntries);
     }
-    const TStoreLocation store = StoreLocation(dir.path(), false, dir.filePath("config"));
+    const TStoreLocation store(dir.filePath("config/zanvel-tftp/entrys.txt"), path);
     if (!before.isNull()) {
         QVERIFY(QDir().mkpath(dir.filePath("config/zanvel-tftp")));
         WriteAll(store.Path, before);

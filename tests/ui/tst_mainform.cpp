@@ -666,7 +666,7 @@ void TestMainForm::shippedEntriesStartTheUsersList() {
     } else {
         QVERIFY(QDir(dir->path()).mkdir(QStringLiteral("entrys.txt")));
     }
-    const TStoreLocation store = StoreLocation(dir->path(), false, dir->filePath("config"));
+    const TStoreLocation store(dir->filePath("config/zanvel-tftp/entrys.txt"), path);
     form = std::make_unique<TForm1>(store);
     form->show();
     QApplication::setActiveWindow(form.get());
