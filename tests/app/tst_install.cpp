@@ -102,9 +102,11 @@ void TestInstall::layout() {
     }
     for (const char* file :
          {"share/icons/hicolor/scalable/apps/zanvel-tftp.svg",
-          "share/icons/hicolor/32x32/apps/zanvel-tftp.png", "share/doc/zanvel-tftp/README.md",
+          "share/icons/hicolor/16x16/apps/zanvel-tftp.png",
+          "share/icons/hicolor/256x256/apps/zanvel-tftp.png", "share/doc/zanvel-tftp/README.md",
           "share/doc/zanvel-tftp/docs/main-window.png", "share/man/man1/zanvel-tftp.1",
-          "share/man/man1/zanvel-send.1", "share/metainfo/org.zanvel.tftp.metainfo.xml"}) {
+          "share/man/man1/zanvel-send.1", "share/metainfo/org.zanvel.tftp.metainfo.xml",
+          "share/bash-completion/completions/zanvel-send"}) {
         QVERIFY2(QFileInfo(root.filePath(file)).size() > 0, file);
     }
 }
@@ -115,12 +117,20 @@ void TestInstall::desktopEntryValidates() {
     if (validate.isEmpty()) {
         QSKIP("desktop-file-validate is not installed (Debian package desktop-file-utils)");
     }
+    const QString entry = prefix.filePath("share/applications/org.zanvel.tftp.desktop");
     QProcess check;
     check.setProcessChannelMode(QProcess::MergedChannels);
-    check.start(validate, {prefix.filePath("share/applications/zanvel-tftp.desktop")});
+    check.start(validate, {entry});
     QVERIFY(check.waitForFinished(10000));
     QVERIFY2(check.exitCode() == 0, check.readAll().constData());
     QCOMPARE(check.readAll(), QByteArray());
+    // Outside the system's PATH, the menu names the program by its path.
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    const QByteArray program = QFile::encodeName(prefix.filePath("bin/zanvel-tftp"));
+    QVERIFY2(text.contains("\nTryExec=" + program + "\n"), text.constData());
+    QVERIFY2(text.contains("\nExec=\"" + program + "\"\n"), text.constData());
 }
 
 void TestInstall::commandLineAnswers_data() {

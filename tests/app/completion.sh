@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# tests/app/completion.sh BUILD_DIR: zanvel-send's bash completion, with the built zanvel-send
+# listing a store of this test's own. Each row: the words on the line, then what is offered.
+set -uo pipefail
+completions=/usr/share/bash-completion/bash_completion
+if [ ! -f "$completions" ]; then
+    echo "SKIP: bash-completion is not installed"
+    exit 0
+fi
+source "$completions"
+source "$(dirname "$0")/../../data/zanvel-send.bash-completion"
+PATH=$1:$PATH
+store=$(mktemp)
+trap 'rm -f "$store"' EXIT
+n=0
+for name in 'core switch' core-router 'edge $1'; do
+    printf '[entryno%d]\r\nentryname=%s\r\naddress=192.0.2.1\r\nport=69\r\nlocalfile=/x\r\nremotefile=x\r\n' \
+        "$((n++))" "$name"
+done >"$store"
+
+failures=0
+offered() { # offered WORD... -- EXPECTED...: completes the last WORD
+    local words=() expected=()
+    while [ "$1" != -- ]; do words+=("$1"); shift; done
+    shift
+    expected=("$@")
+    COMP_WORDS=(zanvel-send "${words[@]}")
+    COMP_CWORD=${#words[@]}
+    COMP_LINE="${COMP_WORDS[*]}"
+    COMP_POINT=${#COMP_LINE}
+    COMPREPLY=()
+    _zanvel_send zanvel-send "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}"
+    if [ "${COMPREPLY[*]}" != "${expected[*]}" ]; then
+        echo "FAIL: ${words[*]}: offered '${COMPREPLY[*]}', expected '${expected[*]}'"
+        failures=$((failures + 1))
+    fi
+}
+offered --bl -- --blksize
+offered --store "$store" '' -- 'core\ switch' core-router 'edge\ \$1'
+offered --store "$store" co -- 'core\ switch' core-router
+offered --store "$store" 'core\ s' -- 'core\ switch'
+offered --store "$store" "'core s" -- 'core\ switch'
+offered --store "$store" --quiet e -- 'edge\ \$1'
+offered --store "$store" --blksize 1468 core- -- core-router
+offered --store "$store" core-router /dev/nul -- /dev/null
+offered --list '' --
+[ "$failures" -eq 0 ] && echo "PASS: zanvel-send completion"
+exit "$failures"
