@@ -21,9 +21,13 @@ const QString AddressKey = QStringLiteral("address");
 const QString PortKey = QStringLiteral("port");
 const QString LocalFileKey = QStringLiteral("localfile");
 const QString RemoteFileKey = QStringLiteral("remotefile");
-// Written only for an entry that asks for the option, so other entries stay as they were.
+// Written only for an entry that sets them, so other entries stay as they were.
 const QString BlkSizeKey = QStringLiteral("blksize");
 const QString WindowSizeKey = QStringLiteral("windowsize");
+const QString RetransmitKey = QStringLiteral("retransmit");
+const QString RetriesKey = QStringLiteral("retries");
+const QString TimeoutKey = QStringLiteral("timeout");
+const QString WaitKey = QStringLiteral("waitfortarget");
 
 // An option's stored value; 0 (not asked) for one missing or out of its range.
 qint32 OptionValue(const TIniFile& Ini, const QString& Section, const QString& Key, int Low,
@@ -149,6 +153,10 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
         entry->RemoteFile = ini.Value(section, RemoteFileKey).value_or(QString());
         entry->BlkSize = OptionValue(ini, section, BlkSizeKey, MinBlkSize, MaxBlkSize);
         entry->WindowSize = OptionValue(ini, section, WindowSizeKey, 1, MaxWindowSize);
+        entry->RetransmitMs = OptionValue(ini, section, RetransmitKey, 1, MaxRetransmitMs);
+        entry->Retries = OptionValue(ini, section, RetriesKey, 1, MaxRetries);
+        entry->TimeoutSeconds = OptionValue(ini, section, TimeoutKey, 1, MaxTimeoutSeconds);
+        entry->WaitForTarget = OptionValue(ini, section, WaitKey, 1, MaxWaitSeconds);
         List.Append(std::move(entry));
     }
     if (n > 0) {
@@ -204,11 +212,16 @@ void Save(const TEntryList& List, const QString& Path, bool KeepEmptyStore) {
         ini.SetValue(section, PortKey, QString::number(entry->ServerPort));
         ini.SetValue(section, LocalFileKey, entry->LocalFile);
         ini.SetValue(section, RemoteFileKey, entry->RemoteFile);
-        if (entry->BlkSize > 0) {
-            ini.SetValue(section, BlkSizeKey, QString::number(entry->BlkSize));
-        }
-        if (entry->WindowSize > 0) {
-            ini.SetValue(section, WindowSizeKey, QString::number(entry->WindowSize));
+        // Written only when set, in this order after the five keys.
+        const std::pair<const QString&, qint32> optional[] = {
+            {BlkSizeKey, entry->BlkSize},         {WindowSizeKey, entry->WindowSize},
+            {RetransmitKey, entry->RetransmitMs}, {RetriesKey, entry->Retries},
+            {TimeoutKey, entry->TimeoutSeconds},  {WaitKey, entry->WaitForTarget},
+        };
+        for (const auto& [key, value] : optional) {
+            if (value > 0) {
+                ini.SetValue(section, key, QString::number(value));
+            }
         }
     }
     Write(Path, ini.Text().toUtf8());

@@ -15,6 +15,9 @@ QList<Option> OptionRequest::Options() const {
     if (WindowSize > 0) {
         options.append({"windowsize", QByteArray::number(WindowSize)});
     }
+    if (Timeout > 0) {
+        options.append({"timeout", QByteArray::number(Timeout)});
+    }
     options.append({"tsize", QByteArray::number(TransferSize)});
     return options;
 }
@@ -38,7 +41,7 @@ std::optional<qint64> OptionNumber(const QByteArray& text, qint64 low, qint64 hi
 
 std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<Option>& acked) {
     Granted granted;
-    bool blockSeen = false, windowSeen = false, sizeSeen = false;
+    bool blockSeen = false, windowSeen = false, timeoutSeen = false, sizeSeen = false;
     for (const auto& [name, text] : acked) {
         // Option names are not case-sensitive; blanks around a number leave it a number.
         const QByteArray option = name.toLower();
@@ -57,6 +60,12 @@ std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<O
             }
             granted.WindowSize = int(*window);
             windowSeen = true;
+        } else if (option == "timeout" && asked.Timeout > 0 && !timeoutSeen) {
+            // A server takes the timeout as asked or leaves it out.
+            if (OptionNumber(value, 1, 255) != asked.Timeout) {
+                return std::nullopt;
+            }
+            timeoutSeen = true;
         } else if (option == "tsize" && !sizeSeen) {
             // The server repeats the size it was told; another one is not this file's.
             if (OptionNumber(value, 0, std::numeric_limits<qint64>::max()) != asked.TransferSize) {

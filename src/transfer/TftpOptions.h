@@ -6,18 +6,20 @@
 #include <QList>
 #include <optional>
 
-// Option negotiation for a write request (RFC 2347): block size (RFC 2348), transfer size
-// (RFC 2349) and window size (RFC 7440). Free of sockets, like the packets.
+// Option negotiation for a write request (RFC 2347): block size (RFC 2348), timeout and
+// transfer size (RFC 2349) and window size (RFC 7440). Free of sockets, like the packets.
 namespace Tftp {
 
 // What an upload asks the server for; 0 where it asks nothing.
 struct OptionRequest {
     int BlockSize = 0;
     int WindowSize = 0;
+    // Seconds the server is to wait before it sends its acknowledgement again.
+    int Timeout = 0;
     // The file's size, sent along whenever anything is asked.
     qint64 TransferSize = 0;
 
-    bool Any() const { return BlockSize > 0 || WindowSize > 0; }
+    bool Any() const { return BlockSize > 0 || WindowSize > 0 || Timeout > 0; }
     // The options of the write request, in the order they go out.
     QList<Option> Options() const;
 };
@@ -30,7 +32,8 @@ struct Granted {
 
 // The values an option acknowledgement grants; those of plain TFTP for one that grants nothing.
 // Nothing when it grants an option that was not asked, names one twice, raises a value, carries
-// one that is not a number in its range, or gives a transfer size other than the one asked.
+// one that is not a number in its range, or gives a transfer size or timeout other than the one
+// asked.
 std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<Option>& acked);
 
 // A decimal number in [low, high]: digits only, no sign, no blanks.

@@ -16,7 +16,9 @@
 namespace {
 
 constexpr int RetransmitMs = 5000;
-constexpr int MaxTimeouts = 5;
+constexpr int DefaultSends = 5;
+// A device that is still starting is asked this often while the upload waits for it.
+constexpr int WaitStepMs = 1000;
 // Progress is reported every 32 blocks (16 KiB).
 constexpr int ProgressStep = 32;
 // How long the upload waits awake for an answer that came within that time the last time, and
@@ -44,6 +46,7 @@ TUpload::TUpload(QObject* parent)
         Lookup1Found(Found);
     };
     Timer1->setInterval(RetransmitMs);
+    FWaitStepMs = WaitStepMs;
     connect(Timer1, &TRetransmitTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
     SendClock.start();
 }
@@ -81,8 +84,16 @@ void TUpload::Start(const TServerEntry& Entry) {
     WindowSize = 1;
     FileSize = 0;
     FFailureText.clear();
+    FServerError.clear();
+    FAllDataSent = false;
     Target = Entry;
     Addresses.clear();
+    if (Entry.RetransmitMs > 0) {
+        Timer1->setInterval(Entry.RetransmitMs);
+    }
+    Period = Timer1->interval();
+    MaxSends = Entry.Retries > 0 ? Entry.Retries : DefaultSends;
+    WaitDeadlineNs = -1;
 
     Udp1->Port = Entry.ServerPort;
     Udp1->Address = Entry.ServerAddress;
@@ -120,7 +131,14 @@ void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
     Tftp::OptionRequest options;
     options.BlockSize = Target.BlkSize;
     options.WindowSize = Target.WindowSize;
+    options.Timeout = Target.TimeoutSeconds;
     options.TransferSize = FileSize;
+    if (Target.WaitForTarget > 0) {
+        // Until the server first answers, the request goes out once a step, and neither a
+        // silent server nor one that cannot be reached yet ends the upload before the wait.
+        WaitDeadlineNs = SendClock.nsecsElapsed() + qint64(Target.WaitForTarget) * WaitStepNs();
+        Timer1->setInterval(FWaitStepMs);
+    }
     SendWriteRequest(options.Any() ? options : Tftp::OptionRequest());
 }
 
@@ -257,6 +275,10 @@ void TUpload::Udp1Read(QObject*) {
     if (!FromServer()) {
         StrangerReceived(answer);
         return;
+    }
+    // The device is up once it answers at all, even to refuse the request's options.
+    if (answer.Kind != TAnswer::Other) {
+        WaitEnded();
     }
     switch (Phase) {
     case TPhase::AwaitingAck0:
@@ -504,9 +526,10 @@ void TUpload::ErrorReceived(const Tftp::Reply& reply) {
     // The command line shows the server's own words, which the trace leaves out for codes
     // other than 0.
     const QString message = DecodeUtf8OrShiftJis(reply.Message);
-    Fail(trBadPacket, QStringLiteral("error %1: %2")
-                          .arg(reply.Number)
-                          .arg(message.isEmpty() ? Tftp::ErrorCodeText(reply.Number) : message));
+    FServerError = QStringLiteral("error %1: %2")
+                       .arg(reply.Number)
+                       .arg(message.isEmpty() ? Tftp::ErrorCodeText(reply.Number) : message);
+    Fail(trBadPacket, FServerError);
 }
 
 void TUpload::UnknownReceived() {
@@ -514,13 +537,29 @@ void TUpload::UnknownReceived() {
     Trace("Unknown packet recved");
 }
 
-// Time-outs resend what the server has not acknowledged, until the fifth ends the upload.
+// Time-outs resend what the server has not acknowledged, until the last send's ends the upload.
 void TUpload::Timer1Timer() {
     if (!AwaitsServer()) {
         return;
     }
+    if (Waiting()) {
+        const qint64 leftNs = WaitDeadlineNs - SendClock.nsecsElapsed();
+        if (leftNs <= 0) {
+            Trace("the server did not answer in %1 s", Target.WaitForTarget);
+            End(trTimeout);
+            return;
+        }
+        const int secondsLeft = int((leftNs + WaitStepNs() - 1) / WaitStepNs());
+        Trace("waiting for the server (%1 s left)", secondsLeft);
+        if (OnWait) {
+            OnWait(secondsLeft);
+        }
+        SendPacket(TSendCause::Timeout);
+        return;
+    }
     ++RetryCount;
-    if (RetryCount >= MaxTimeouts) {
+    if (RetryCount >= MaxSends) {
+        FAllDataSent = Phase == TPhase::Sending && BlockNo == LastBlock();
         End(trTimeout);
         return;
     }
@@ -552,6 +591,14 @@ void TUpload::Unreachable(const QString& why) {
         Udp1->Close();
         if (OpenServer()) {
             SendPacket(TSendCause::Request);
+        }
+        return;
+    }
+    if (Waiting()) {
+        // A device that is not up yet answers with ICMP, or its network is not there yet: the
+        // next step asks again.
+        if (!Timer1->isActive()) {
+            Timer1->start();
         }
         return;
     }
@@ -663,7 +710,22 @@ bool TUpload::SentMomentsAgo() const {
 }
 
 qint64 TUpload::PeriodNs() const {
-    return qint64(Timer1->interval()) * 1000000;
+    return qint64(Period) * 1000000;
+}
+
+qint64 TUpload::WaitStepNs() const {
+    return qint64(FWaitStepMs) * 1000000;
+}
+
+bool TUpload::Waiting() const {
+    return WaitDeadlineNs >= 0;
+}
+
+void TUpload::WaitEnded() {
+    if (Waiting()) {
+        WaitDeadlineNs = -1;
+        Timer1->setInterval(Period);
+    }
 }
 
 void TUpload::End(TransferResult result) {

@@ -50,6 +50,8 @@ public:
     std::function<void(qint64 Acked, qint64 Total)> OnProgress;
     // Once for every upload started or aborted.
     std::function<void(TransferResult Result)> OnEnd;
+    // Once a step while the upload waits for a device to come up, with the seconds left.
+    std::function<void(int SecondsLeft)> OnWait;
     // Each trace line, while Tracing says lines are wanted (always, when Tracing is empty).
     std::function<void(const QString& Line)> OnTrace;
     std::function<bool()> Tracing;
@@ -64,11 +66,19 @@ public:
     // Why the last upload failed, in plain English, for the command line: the file and what
     // was wrong with it, the system's reason for a failed send, the server's error.
     QString FailureText() const { return FFailureText; }
+    // The error the server sent, "error 2: Permission denied"; empty when it sent none.
+    QString ServerError() const { return FServerError; }
     // Where the last upload went: the server's address (the one that answered, of a name's
     // several) and the remote name.
     QString ServerAddress() const;
     // Answers awaited awake in vain, in a row.
     qint32 WaitsInVain() const { return FWaitsInVain; }
+    // Whether the last upload timed out with every block sent, awaiting the last block's
+    // acknowledgement: a device that writes the file to flash before it answers.
+    bool AllDataSent() const { return FAllDataSent; }
+    // How often a device that is not up yet is asked again: a second, which is also the unit
+    // of the entry's wait; tests shorten it.
+    void SetWaitStepMs(int Ms) { FWaitStepMs = Ms; }
 
 private:
     // Where the upload stands. Only the phases that await the server take its datagrams and
@@ -139,6 +149,11 @@ private:
     void Unreachable(const QString& why);
     bool SentMomentsAgo() const;
     qint64 PeriodNs() const;
+    // Whether the upload waits for a device to come up: the request is out, and the server
+    // has not answered yet.
+    bool Waiting() const;
+    void WaitEnded();
+    qint64 WaitStepNs() const;
     // The one way an upload ends: everything it holds is let go, then OnEnd is told.
     void End(TransferResult result);
 
@@ -147,7 +162,15 @@ private:
     bool FSendsEmptyFiles = false;
     qint64 FReadAheadBytes = 1 << 20;
     QString FFailureText;
+    QString FServerError;
     qint32 FWaitsInVain = 0;
+    bool FAllDataSent = false;
+    int FWaitStepMs = 0;
+    // The retransmission period of the upload under way, and its sends before a time-out.
+    int Period = 0;
+    qint32 MaxSends = 0;
+    // When waiting for the device ends, on SendClock; -1 when the upload does not wait.
+    qint64 WaitDeadlineNs = -1;
 
     // The packet sent last (write request or DATA block) and its length.
     Tftp::PacketBuffer Packet{};

@@ -109,6 +109,8 @@ private slots:
     void requestCarriesWhatIsAsked();
     void serverAnswers_data();
     void serverAnswers();
+    void timeoutAnswers_data();
+    void timeoutAnswers();
     void refusedOptionsThenPlainRequest();
     void windowsAcknowledged_data();
     void windowsAcknowledged();
@@ -126,27 +128,32 @@ private slots:
 void TestUploadOptions::requestCarriesWhatIsAsked_data() {
     QTest::addColumn<int>("blksize");
     QTest::addColumn<int>("windowsize");
+    QTest::addColumn<int>("timeout");
     QTest::addColumn<QByteArray>("options");
     QTest::addColumn<QString>("traced");
-    QTest::newRow("nothing asked") << 0 << 0 << QByteArray() << QString();
-    QTest::newRow("blksize") << 1468 << 0 << Strings({"blksize", "1468", "tsize", "1000"})
+    QTest::newRow("nothing asked") << 0 << 0 << 0 << QByteArray() << QString();
+    QTest::newRow("blksize") << 1468 << 0 << 0 << Strings({"blksize", "1468", "tsize", "1000"})
                              << "options asked: blksize=1468 tsize=1000";
-    QTest::newRow("windowsize") << 0 << 16 << Strings({"windowsize", "16", "tsize", "1000"})
+    QTest::newRow("windowsize") << 0 << 16 << 0 << Strings({"windowsize", "16", "tsize", "1000"})
                                 << "options asked: windowsize=16 tsize=1000";
-    QTest::newRow("both") << 8 << 65535
+    QTest::newRow("both") << 8 << 65535 << 0
                           << Strings({"blksize", "8", "windowsize", "65535", "tsize", "1000"})
                           << "options asked: blksize=8 windowsize=65535 tsize=1000";
+    QTest::newRow("timeout") << 0 << 0 << 30 << Strings({"timeout", "30", "tsize", "1000"})
+                             << "options asked: timeout=30 tsize=1000";
 }
 
 void TestUploadOptions::requestCarriesWhatIsAsked() {
     QFETCH(int, blksize);
     QFETCH(int, windowsize);
+    QFETCH(int, timeout);
     QFETCH(QByteArray, options);
     QFETCH(QString, traced);
     UploadFixture f;
     f.entry.RemoteFile = QStringLiteral("fw.bin");
     f.entry.BlkSize = blksize;
     f.entry.WindowSize = windowsize;
+    f.entry.TimeoutSeconds = timeout;
     f.setFile(PatternBytes(1000));
     // Whatever was asked, a server that ignores options gets the file as plain TFTP.
     QCOMPARE(f.run(), int(trCompleted));
@@ -249,6 +256,28 @@ void TestUploadOptions::serverAnswers() {
     QVERIFY(f.trace().contains("bad option acknowledgement"));
     QVERIFY(!f.upload.Udp1->IsOpen());
     QVERIFY(!f.upload.Timer1->isActive());
+}
+
+void TestUploadOptions::timeoutAnswers_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("result");
+    QTest::newRow("granted") << OptionAck({"timeout", "30", "tsize", "3000"}) << int(trCompleted);
+    QTest::newRow("left out") << OptionAck({"tsize", "3000"}) << int(trCompleted);
+    QTest::newRow("other than asked") << OptionAck({"timeout", "10"}) << int(trBadPacket);
+    QTest::newRow("beyond 255") << OptionAck({"timeout", "300"}) << int(trBadPacket);
+}
+
+void TestUploadOptions::timeoutAnswers() {
+    QFETCH(QByteArray, answer);
+    QFETCH(int, result);
+    UploadFixture f;
+    f.entry.TimeoutSeconds = 30;
+    f.setFile(PatternBytes(3000));
+    WindowedReceiver receiver(f.server, answer, 1, 512);
+    QCOMPARE(f.run(), result);
+    if (result == trCompleted) {
+        QCOMPARE(f.server.file(), PatternBytes(3000));
+    }
 }
 
 void TestUploadOptions::refusedOptionsThenPlainRequest() {
