@@ -551,10 +551,10 @@ void TUpload::Timer1Timer() {
         }
         const int secondsLeft = int((leftNs + WaitStepNs() - 1) / WaitStepNs());
         Trace("waiting for the server (%1 s left)", secondsLeft);
-        if (OnWait) {
+        // Told after the request went out: whoever hears it may end the upload.
+        if (SendPacket(TSendCause::Timeout) && OnWait) {
             OnWait(secondsLeft);
         }
-        SendPacket(TSendCause::Timeout);
         return;
     }
     ++RetryCount;
@@ -619,6 +619,10 @@ bool TUpload::SendUnacknowledged(TSendCause cause) {
     }
     SampleFromNs = -1;
     return SendPacket(cause);
+}
+
+qint64 TUpload::AcknowledgedBytes() const {
+    return qBound<qint64>(0, qint64(AckedNo) * BlockSize, FileSize);
 }
 
 qint32 TUpload::LastBlock() const {

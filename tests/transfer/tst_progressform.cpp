@@ -49,6 +49,7 @@ private slots:
     void onlyCancellingKeysAbort_data();
     void onlyCancellingKeysAbort();
     void abortBeforeTheUploadBegins();
+    void cancelEndsTheWait();
 };
 
 void TestProgressForm::timersAsDesigned() {
@@ -155,6 +156,28 @@ void TestProgressForm::abortBeforeTheUploadBegins() {
     QVERIFY(!f.form.SendWRQTimer->isActive());
     f.server.drain();
     QCOMPARE(f.server.received.size(), sent);
+}
+
+void TestProgressForm::cancelEndsTheWait() {
+    // A device not up yet: the bar stays at 0 while the dialog waits, and キャンセル ends the
+    // wait at once instead of after it.
+    DialogFixture f;
+    f.setFile(PatternBytes(3000));
+    f.entry.WaitForTarget = 1000;
+    f.form.Upload1->SetWaitStepMs(20);
+    f.server.script = [](const Datagram&) {
+    };
+    int waits = 0;
+    f.form.Upload1->OnWait = [&](int) {
+        if (++waits == 3) {
+            QCOMPARE(f.form.ProgressBar1->value(), 0);
+            f.form.AbortBtn->click();
+        }
+    };
+    QCOMPARE(f.run(5000), int(trAborted));
+    QCOMPARE(waits, 3);
+    f.server.drain();
+    QCOMPARE(f.server.received.size(), 4);
 }
 
 QTEST_MAIN(TestProgressForm)
