@@ -1,7 +1,12 @@
 #include "send/SendCommand.h"
 
 #include "entries/EntryList.h"
+#include "net/SocketAddress.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <fnmatch.h>
 #include <stdexcept>
 
 namespace {
@@ -34,6 +39,9 @@ std::optional<TNumberOption> NumberOption(const QString& Argument) {
         {QStringLiteral("--retransmit"), "milliseconds", 1, 3600000, &TSendArguments::RetransmitMs},
         {QStringLiteral("--blksize"), "bytes", MinBlkSize, MaxBlkSize, &TSendArguments::BlkSize},
         {QStringLiteral("--windowsize"), "blocks", 1, MaxWindowSize, &TSendArguments::WindowSize},
+        {QStringLiteral("--retries"), "sends", 1, MaxRetries, &TSendArguments::Retries},
+        {QStringLiteral("--wait"), "seconds", 1, MaxWaitSeconds, &TSendArguments::WaitSeconds},
+        {QStringLiteral("--jobs"), "uploads", 1, 1024, &TSendArguments::Jobs},
     };
     // clang-format on
     for (const TNumberOption& option : Options) {
@@ -65,6 +73,17 @@ TSendArguments ParseSendArguments(const QStringList& Arguments) {
             parsed.Trace = true;
         } else if (a == u"--quiet" || a == u"-q") {
             parsed.Quiet = true;
+        } else if (a == u"--json") {
+            parsed.Json = true;
+        } else if (a == u"--each" || a.startsWith(u"--each=")) {
+            if (a != u"--each") {
+                parsed.Each = a.sliced(7);
+            } else if (i + 1 < Arguments.size()) {
+                parsed.Each = Arguments[++i];
+            }
+            if (parsed.Each.isEmpty()) {
+                Usage(QStringLiteral("--each needs a PATTERN"));
+            }
         } else if (const auto option = NumberOption(a)) {
             QString value = a.sliced(qMin(a.size(), option->Name.size() + 1));
             if (!a.contains(u'=') && i + 1 < Arguments.size()) {
@@ -100,10 +119,34 @@ TSendArguments ParseSendArguments(const QStringList& Arguments) {
     if (parsed.List && !parsed.Operands.isEmpty()) {
         Usage(QStringLiteral("--list takes no operands"));
     }
+    if (!parsed.Each.isEmpty()) {
+        if (parsed.List) {
+            Usage(QStringLiteral("--each and --list do not go together"));
+        }
+        if (parsed.Operands.size() > 1) {
+            Usage(QStringLiteral("--each takes at most one FILE"));
+        }
+        return parsed;
+    }
     if (!parsed.List && parsed.Operands.isEmpty()) {
         Usage(QStringLiteral("no entry or host given"));
     }
     return parsed;
+}
+
+void OverrideEntry(TServerEntry& Entry, const TSendArguments& Arguments) {
+    const std::pair<int, qint32 TServerEntry::*> overrides[] = {
+        {Arguments.BlkSize, &TServerEntry::BlkSize},
+        {Arguments.WindowSize, &TServerEntry::WindowSize},
+        {Arguments.RetransmitMs, &TServerEntry::RetransmitMs},
+        {Arguments.Retries, &TServerEntry::Retries},
+        {Arguments.WaitSeconds, &TServerEntry::WaitForTarget},
+    };
+    for (const auto& [value, field] : overrides) {
+        if (value > 0) {
+            Entry.*field = value;
+        }
+    }
 }
 
 TEntryMatch FindEntry(const TEntryList& List, const QString& Name) {
@@ -200,6 +243,10 @@ QString ProgressLine(qint64 Acked, qint64 Total, double Seconds) {
     return line;
 }
 
+QString WaitingLine(int SecondsLeft) {
+    return QStringLiteral("waiting for the server (%1 s left)").arg(SecondsLeft);
+}
+
 QString ResultLine(TransferResult Result, qint64 Bytes, double Seconds) {
     if (Result == trCompleted) {
         return QStringLiteral("completed: %1 in %2 s")
@@ -209,10 +256,69 @@ QString ResultLine(TransferResult Result, qint64 Bytes, double Seconds) {
     return TransferResultSummary(Result);
 }
 
+bool NameMatches(const QString& Pattern, const QString& Name) {
+    return fnmatch(Pattern.toUtf8().constData(), Name.toUtf8().constData(), 0) == 0;
+}
+
+int TUploadReport::ExitStatus() const {
+    if (Result == trTimeout && AllDataSent) {
+        return ExitLastBlockUnacknowledged;
+    }
+    return TransferResultExitStatus(Result);
+}
+
+QString TUploadReport::Destination() const {
+    QString server = Server;
+    if (!Address.isEmpty() && !IsIpAddress(server)) {
+        server += QStringLiteral(" [%1]").arg(Address);
+    }
+    const QString where =
+        QStringLiteral("%1 port %2, remote file \"%3\"").arg(server).arg(Port).arg(RemoteFile);
+    return EntryName.isEmpty() ? QStringLiteral("to host %1").arg(where)
+                               : QStringLiteral("to entry \"%1\": %2").arg(EntryName, where);
+}
+
+QString TUploadReport::Line() const {
+    QString line = ExitStatus() == ExitLastBlockUnacknowledged
+                       ? QStringLiteral("all data sent; the last block was not acknowledged: the "
+                                        "device may still be writing it")
+                       : ResultLine(Result, Bytes, Seconds);
+    if (Result != trCompleted && Result != trAborted && !Failure.isEmpty()) {
+        line += QStringLiteral(": ") + Failure;
+    }
+    if (Result != trAborted) {
+        line += QStringLiteral(" (%1)").arg(Destination());
+    }
+    return line;
+}
+
+QByteArray TUploadReport::Json() const {
+    QString result = TransferResultName(Result);
+    if (result.startsWith(QLatin1String("tr"))) {
+        result = result.sliced(2).toLower();
+    }
+    const QJsonObject object{
+        {QStringLiteral("entry"), EntryName.isEmpty() ? QJsonValue() : QJsonValue(EntryName)},
+        {QStringLiteral("server"), Server},
+        {QStringLiteral("address"), Address.isEmpty() ? QJsonValue() : QJsonValue(Address)},
+        {QStringLiteral("port"), Port},
+        {QStringLiteral("remote"), RemoteFile},
+        {QStringLiteral("bytes"), Bytes},
+        {QStringLiteral("seconds"), qRound(Seconds * 1000) / 1000.0},
+        {QStringLiteral("result"), result},
+        {QStringLiteral("status"), ExitStatus()},
+        {QStringLiteral("reason"), Failure.isEmpty() ? QJsonValue() : QJsonValue(Failure)},
+        {QStringLiteral("server_error"),
+         ServerError.isEmpty() ? QJsonValue() : QJsonValue(ServerError)},
+    };
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
 QString SendUsage() {
     return QStringLiteral(
         "usage: zanvel-send [OPTION]... NAME [FILE]...\n"
         "       zanvel-send [OPTION]... HOST[:PORT] LOCAL [REMOTE]\n"
+        "       zanvel-send [OPTION]... --each PATTERN [FILE]\n"
         "       zanvel-send [OPTION]... --list\n"
         "Uploads to a TFTP server: the saved entry NAME (or the one entry whose name starts\n"
         "with NAME), each FILE through that entry under its remote name, or LOCAL to HOST\n"
@@ -220,8 +326,14 @@ QString SendUsage() {
         "standard input. An operand written as an IP address is always a host.\n"
         "  --list        the saved entries: name, address, port, local file, remote name\n"
         "  --store FILE  read the entries from FILE instead of the program's entrys.txt\n"
-        "  --retransmit MS  wait MS milliseconds for an answer before sending again\n"
-        "                (5000; five sends in all, then the upload times out)\n"
+        "  --retransmit MS  wait MS milliseconds for an answer before sending again (5000)\n"
+        "  --retries N   send N times in all, then time out (5)\n"
+        "  --wait SECONDS  send the request once a second until the server first answers,\n"
+        "                for a device that is still starting\n"
+        "  --each PATTERN  every saved entry whose name matches the shell-style PATTERN,\n"
+        "                with FILE instead of its own local file when given\n"
+        "  --jobs N      run up to N uploads of --each at the same time (8)\n"
+        "  --json        each upload's end as a JSON object on standard output\n"
         "  --blksize N   ask the server for blocks of N bytes (8 to 65464)\n"
         "  --windowsize N  ask the server for windows of N blocks (1 to 65535)\n"
         "                (over the entry's own; the server may grant less, or nothing)\n"
@@ -231,5 +343,6 @@ QString SendUsage() {
         "  --version     the version\n"
         "Exit status: 0 completed, 1 no entries to read, 2 usage, 3 bad packet or refused,\n"
         "4 local file, 5 socket not created, 6 host not found, 7 socket error, 8 timed out,\n"
-        "130 interrupted.\n");
+        "9 all data sent but the last block not acknowledged, 130 interrupted; under --each,\n"
+        "the status of the first entry that failed.\n");
 }

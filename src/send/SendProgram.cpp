@@ -4,7 +4,9 @@
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
 #include "net/SocketAddress.h"
+#include "send/SendBatch.h"
 #include "send/SendCommand.h"
+#include "send/SendConsole.h"
 #include "transfer/Upload.h"
 
 #include <QCoreApplication>
@@ -29,36 +31,6 @@ namespace {
 
 // The progress line is redrawn at most this often.
 constexpr qint64 RedrawMs = 100;
-
-// False when the stream cannot take the text (a full disk, a closed pipe).
-bool Print(FILE* stream, const QString& text) {
-    const bool written = std::fputs(text.toLocal8Bit().constData(), stream) >= 0;
-    return std::fflush(stream) == 0 && written;
-}
-
-// The terminal's width in columns; 0 when standard error is no terminal or does not say.
-int TerminalColumns() {
-    winsize size{};
-    return ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
-}
-
-// Ctrl+C writes a byte here from the signal handler; the event loop reads it and aborts.
-int InterruptPipe[2] = {-1, -1};
-
-void OnInterrupt(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(InterruptPipe[1], &byte, 1);
-}
-
-void CatchInterrupt() {
-    if (pipe2(InterruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return;
-    }
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-}
 
 // The operands name no entry, or several: said in one line, without the usage.
 struct TNameError : std::invalid_argument {
@@ -156,34 +128,14 @@ std::unique_ptr<QTemporaryFile> CopyStandardInput() {
     return read == 0 && copy->flush() ? std::move(copy) : nullptr;
 }
 
-// Where the file went, for the result line: the entry, the server's address (the address it
-// was found at, for a name) and port, and the remote name.
-QString Destination(const TSendJob& job, const TUpload& upload) {
-    const TServerEntry& e = job.Entry;
-    QString server = e.ServerAddress;
-    const QString found = upload.ServerAddress();
-    if (!found.isEmpty() && !IsIpAddress(server)) {
-        server += QStringLiteral(" [%1]").arg(found);
-    }
-    const QString where = QStringLiteral("%1 port %2, remote file \"%3\"")
-                              .arg(server)
-                              .arg(e.ServerPort)
-                              .arg(e.RemoteFile);
-    return job.Saved ? QStringLiteral("to entry \"%1\": %2").arg(e.EntryName, where)
-                     : QStringLiteral("to host %1").arg(where);
-}
-
 // Runs one upload in the event loop and reports it on standard error as asked.
-TransferResult Upload(const TSendJob& job, const TSendArguments& args, const QString& label,
-                      bool& interrupted) {
+TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QString& label,
+                     bool& interrupted) {
     const bool terminal = isatty(fileno(stderr)) && !args.Quiet && !args.Trace;
     const int columns = terminal ? TerminalColumns() : 0;
     TUpload upload;
     // Every peer sends an empty file as one empty block; the window refuses it.
     upload.SetSendsEmptyFiles(true);
-    if (args.RetransmitMs > 0) {
-        upload.Timer1->setInterval(args.RetransmitMs);
-    }
     QEventLoop loop;
     TransferResult result = trAborted;
     qint64 acked = 0;
@@ -208,22 +160,19 @@ TransferResult Upload(const TSendJob& job, const TSendArguments& args, const QSt
             Print(stderr, u'\r' + line + QStringLiteral("\x1b[K"));
         }
     };
+    upload.OnWait = [&](int secondsLeft) {
+        if (terminal) {
+            Print(stderr, u'\r' + label + WaitingLine(secondsLeft) + QStringLiteral("\x1b[K"));
+        }
+    };
     upload.OnEnd = [&](TransferResult ended) {
         result = ended;
         loop.quit();
     };
-    // Without the pipe, Ctrl+C ends the program the default way.
-    std::unique_ptr<QSocketNotifier> interrupt;
-    if (InterruptPipe[0] >= 0) {
-        interrupt = std::make_unique<QSocketNotifier>(InterruptPipe[0], QSocketNotifier::Read);
-        QObject::connect(interrupt.get(), &QSocketNotifier::activated, &loop, [&] {
-            char byte;
-            while (read(InterruptPipe[0], &byte, 1) > 0) {
-            }
-            interrupted = true;
-            upload.Abort();
-        });
-    }
+    const auto interrupt = OnInterrupt(&loop, [&] {
+        interrupted = true;
+        upload.Abort();
+    });
     std::unique_ptr<QTemporaryFile> standardInput;
     TServerEntry entry = job.Entry;
     if (entry.LocalFile == StandardInput) {
@@ -242,20 +191,19 @@ TransferResult Upload(const TSendJob& job, const TSendArguments& args, const QSt
         }
     });
     loop.exec();
-    if (failure.isEmpty()) {
-        failure = upload.FailureText();
+    TUploadReport report = Report(job.Entry, job.Saved, upload, result);
+    report.Seconds = clock.elapsed() / 1000.0;
+    if (!failure.isEmpty()) {
+        report.Failure = failure;
     }
     if (!args.Quiet) {
-        QString line = ResultLine(result, total, clock.elapsed() / 1000.0);
-        if (result != trCompleted && result != trAborted && !failure.isEmpty()) {
-            line += QStringLiteral(": ") + failure;
-        }
-        if (result != trAborted) {
-            line += QStringLiteral(" (%1)").arg(Destination(job, upload));
-        }
-        Print(stderr, (terminal ? QStringLiteral("\r\x1b[K") : QString()) + label + line + u'\n');
+        Print(stderr,
+              (terminal ? QStringLiteral("\r\x1b[K") : QString()) + label + report.Line() + u'\n');
     }
-    return result;
+    if (args.Json) {
+        PrintJson(report);
+    }
+    return report;
 }
 
 // Says what was wrong with the command line, then how it goes.
@@ -321,6 +269,9 @@ int RunSend(int argc, char** argv) {
         return 0;
     }
 
+    if (!args.Each.isEmpty()) {
+        return SendEach(entries, args);
+    }
     std::vector<TSendJob> uploads;
     try {
         uploads = Uploads(entries, args.Operands);
@@ -336,22 +287,17 @@ int RunSend(int argc, char** argv) {
     int status = 0;
     bool interrupted = false;
     for (TSendJob& job : uploads) {
-        if (args.BlkSize > 0) {
-            job.Entry.BlkSize = args.BlkSize;
-        }
-        if (args.WindowSize > 0) {
-            job.Entry.WindowSize = args.WindowSize;
-        }
+        OverrideEntry(job.Entry, args);
     }
     for (const TSendJob& job : uploads) {
         const QString label =
             uploads.size() > 1 ? job.Entry.LocalFile + QStringLiteral(": ") : QString();
-        const TransferResult result = Upload(job, args, label, interrupted);
+        const TUploadReport report = Upload(job, args, label, interrupted);
         if (interrupted) {
             return TransferResultExitStatus(trAborted);
         }
         if (status == 0) {
-            status = TransferResultExitStatus(result);
+            status = report.ExitStatus();
         }
     }
     return status;

@@ -44,5 +44,9 @@ offered --store "$store" --quiet e -- 'edge\ \$1'
 offered --store "$store" --blksize 1468 core- -- core-router
 offered --store "$store" core-router /dev/nul -- /dev/null
 offered --list '' --
+offered --store "$store" --each c -- 'core\ switch' core-router
+offered --store "$store" --each 'core-*' /dev/nul -- /dev/null
+offered --store "$store" --wait 30 --jobs 4 e -- 'edge\ \$1'
+offered --jso -- --json
 [ "$failures" -eq 0 ] && echo "PASS: zanvel-send completion"
 exit "$failures"

@@ -7,6 +7,8 @@
 #include "support/UploadFixture.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -57,6 +59,9 @@ private slots:
     void unreadableStore();
     void socketNotCreated();
     void interruptAborts();
+    void waitsForTheDevice();
+    void retriesAndJson();
+    void eachRunsTogether();
 
 private:
     // Runs zanvel-send with the test's store, the scripted server answering meanwhile.
@@ -137,6 +142,8 @@ void TestZanvelSend::exitStatus_data() {
     QTest::newRow("port too large") << "edge-70000"                << "ack"   << 7 << "socket error: port 70000 is beyond 65535 (to entry \"edge\": 127.0.0.1 port 70000";
     QTest::newRow("port 0")         << "127.0.0.1:0"               << "ack"   << 7 << "socket error: Invalid argument (127.0.0.1 port 0) (to host 127.0.0.1 port 0";
     QTest::newRow("timed out")      << "edge"                      << "none"  << 8 << "timed out: no answer from the server (to entry \"edge\": 127.0.0.1 port";
+    QTest::newRow("last block unacknowledged") << "edge"           << "nolast" << 9 << "all data sent; the last block was not acknowledged: the device may still be writing it (to entry \"edge\": 127.0.0.1 port";
+    QTest::newRow("waited for in vain") << "edge --wait 1"        << "none"  << 8 << "timed out: no answer from the server (to entry \"edge\"";
     // clang-format on
 }
 
@@ -152,8 +159,14 @@ void TestZanvelSend::exitStatus() {
     } else if (answer == u"none") {
         server->script = [](const Datagram&) {
         };
+    } else if (answer == u"nolast") {
+        server->script = [this](const Datagram& d) {
+            if (!d.isBlock(3)) {
+                server->acknowledgeNormally(d);
+            }
+        };
     }
-    QStringList arguments{target};
+    QStringList arguments = target.split(u' ');
     line = line.arg(dir.path());
     if (target == u"missing") {
         arguments = QStringList{"edge", dir.filePath(QStringLiteral("missing.bin"))};
@@ -438,3 +451,70 @@ void TestZanvelSend::savedOptionsAreAsked() {
 
 QTEST_GUILESS_MAIN(TestZanvelSend)
 #include "tst_zanvelsend.moc"
+
+void TestZanvelSend::waitsForTheDevice() {
+    // The device misses the first request while it starts; the wait sends another a second
+    // later, where five sends of 100 ms would have given up.
+    int missed = 0;
+    server->script = [&](const Datagram& d) {
+        if (d.isBlock(0) && missed++ == 0) {
+            return;
+        }
+        server->acknowledgeNormally(d);
+    };
+    const Ran ran = run({"edge", "--wait", "10", "--retries", "2"});
+    QCOMPARE(ran.status, 0);
+    QCOMPARE(missed, 2);
+    QCOMPARE(server->file(), PatternBytes(1500));
+}
+
+void TestZanvelSend::retriesAndJson() {
+    server->script = [this](const Datagram& d) {
+        if (!d.isBlock(3)) {
+            server->acknowledgeNormally(d);
+        }
+    };
+    const Ran ran = run({"edge", "--retries", "3", "--json", "-q"});
+    QCOMPARE(ran.status, 9);
+    QCOMPARE(server->dataBlocks(), (QList<quint16>{1, 2, 3, 3, 3}));
+    QCOMPARE(ran.err, QString());
+    QCOMPARE(ran.out.count(u'\n'), 1);
+    QJsonObject report = QJsonDocument::fromJson(ran.out.toUtf8()).object();
+    QVERIFY(report.take("seconds").toDouble() > 0);
+    const QJsonObject expected{
+        {"entry", "edge"},        {"server", "127.0.0.1"},
+        {"address", "127.0.0.1"}, {"port", server->port()},
+        {"remote", "edge.bin"},   {"bytes", 1024},
+        {"result", "timeout"},    {"status", 9},
+        {"reason", QJsonValue()}, {"server_error", QJsonValue()},
+    };
+    QCOMPARE(report, expected);
+}
+
+void TestZanvelSend::eachRunsTogether() {
+    // Three entries, two matching, with the scripted server taking both at the same time: their
+    // write requests come before either's last block.
+    writeStore({"core-1", "core-2", "edge"}, server->port());
+    const QString other = dir.filePath(QStringLiteral("other.bin"));
+    WriteFile(other, PatternBytes(3000));
+    const Ran ran = run({"--each", "core-*", other, "--json"});
+    QCOMPARE(ran.status, 0);
+    QStringList requests;
+    int lastRequestAt = -1, firstLastBlockAt = -1;
+    for (int i = 0; i < server->received.size(); ++i) {
+        const Datagram& d = server->received[i];
+        if (d.opcode() == 2) {
+            requests.append(QString::fromUtf8(d.bytes.mid(2).split('\0').constFirst()));
+            lastRequestAt = i;
+        } else if (d.isBlock(6) && firstLastBlockAt < 0) {
+            firstLastBlockAt = i;
+        }
+    }
+    QCOMPARE(requests, (QStringList{"core-1.bin", "core-2.bin"}));
+    QVERIFY(lastRequestAt < firstLastBlockAt);
+    QCOMPARE(ran.out.count(u'\n'), 2);
+    QVERIFY(ran.out.contains(R"("entry":"core-1")") && ran.out.contains(R"("entry":"core-2")"));
+    QVERIFY2(ran.err.endsWith(QStringLiteral("2 of 2 completed\n")), qPrintable(ran.err));
+    QCOMPARE(run({"--each", "nothing*"}).status, 2);
+    QCOMPARE(run({"--each", "core-*", "a", "b"}).status, 2);
+}

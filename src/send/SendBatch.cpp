@@ -1,0 +1,225 @@
+#include "send/SendBatch.h"
+
+#include "entries/EntryList.h"
+#include "send/SendCommand.h"
+#include "send/SendConsole.h"
+#include "transfer/Upload.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The running uploads' lines are redrawn at most this often.
+constexpr qint64 RedrawMs = 100;
+
+// One entry's upload: waiting to start, running, or ended with its report.
+struct TBatchUpload {
+    TServerEntry Entry;
+    std::unique_ptr<TUpload> Upload;
+    QElapsedTimer Clock;
+    qint64 Acked = 0;
+    qint64 Total = 0;
+    int WaitLeft = 0;
+    bool Ended = false;
+    TUploadReport Report;
+};
+
+class TBatch {
+public:
+    TBatch(std::vector<TServerEntry> entries, const TSendArguments& args)
+        : Args(args)
+        , Terminal(isatty(fileno(stderr)) && !args.Quiet && !args.Trace)
+        , Columns(Terminal ? TerminalColumns() : 0) {
+        for (TServerEntry& entry : entries) {
+            Uploads.push_back(TBatchUpload{std::move(entry), nullptr, {}, 0, 0, 0, false, {}});
+        }
+    }
+
+    // Runs every upload; false when Ctrl+C ended the run.
+    bool Run() {
+        const auto interrupt = OnInterrupt(&Loop, [this] { Interrupt(); });
+        QTimer::singleShot(0, &Loop, [this] { StartMore(); });
+        Loop.exec();
+        if (Terminal) {
+            Print(stderr, ClearBlock());
+        }
+        return !Interrupted;
+    }
+
+    const std::vector<TBatchUpload>& Results() const { return Uploads; }
+
+private:
+    void StartMore() {
+        while (!Interrupted && Running < Args.Jobs && Next < Uploads.size()) {
+            Start(Next++);
+        }
+        if (Running == 0) {
+            Loop.quit();
+            return;
+        }
+        Redraw(true);
+    }
+
+    void Start(size_t index) {
+        TBatchUpload& job = Uploads[index];
+        job.Upload = std::make_unique<TUpload>();
+        TUpload& upload = *job.Upload;
+        upload.SetSendsEmptyFiles(true);
+        if (Args.Trace) {
+            const QString label = job.Entry.EntryName + QStringLiteral(": ");
+            upload.OnTrace = [label](const QString& line) {
+                Print(stderr, label + line + u'\n');
+            };
+        }
+        upload.OnProgress = [this, &job](qint64 acked, qint64 total) {
+            job.Acked = acked;
+            job.Total = total;
+            job.WaitLeft = 0;
+            Redraw(false);
+        };
+        upload.OnWait = [this, &job](int secondsLeft) {
+            job.WaitLeft = secondsLeft;
+            Redraw(false);
+        };
+        upload.OnEnd = [this, index](TransferResult result) {
+            Ended(index, result);
+        };
+        ++Running;
+        job.Clock.start();
+        upload.Start(job.Entry);
+    }
+
+    void Ended(size_t index, TransferResult result) {
+        TBatchUpload& job = Uploads[index];
+        job.Report = Report(job.Entry, true, *job.Upload, result);
+        job.Report.Seconds = job.Clock.elapsed() / 1000.0;
+        job.Ended = true;
+        --Running;
+        ++Done;
+        if (!Args.Quiet) {
+            Print(stderr, ClearBlock() + job.Entry.EntryName + QStringLiteral(": ") +
+                              job.Report.Line() + u'\n');
+            Drawn = 0;
+        }
+        if (Args.Json) {
+            PrintJson(job.Report);
+        }
+        // The upload is still inside its own ending: it goes once that has returned.
+        job.Upload.release()->deleteLater();
+        QTimer::singleShot(0, &Loop, [this] { StartMore(); });
+    }
+
+    void Interrupt() {
+        Interrupted = true;
+        for (TBatchUpload& job : Uploads) {
+            if (job.Upload && !job.Ended) {
+                job.Upload->Abort();
+            }
+        }
+    }
+
+    // Moves back over the lines drawn last and clears them.
+    QString ClearBlock() const {
+        if (!Terminal) {
+            return QString();
+        }
+        return Drawn > 0 ? QStringLiteral("\r\x1b[%1A\x1b[J").arg(Drawn)
+                         : QStringLiteral("\r\x1b[J");
+    }
+
+    // On a terminal: a line for each running upload, then how many are done.
+    void Redraw(bool now) {
+        if (!Terminal || (!now && SinceRedraw.isValid() && SinceRedraw.elapsed() < RedrawMs)) {
+            return;
+        }
+        SinceRedraw.start();
+        QStringList lines;
+        for (const TBatchUpload& job : Uploads) {
+            if (!job.Upload || job.Ended) {
+                continue;
+            }
+            const QString state =
+                job.WaitLeft > 0 ? WaitingLine(job.WaitLeft)
+                : job.Total > 0  ? ProgressLine(job.Acked, job.Total, job.Clock.elapsed() / 1000.0)
+                                 : QStringLiteral("starting");
+            QString line = job.Entry.EntryName + QStringLiteral(": ") + state;
+            // A line longer than the terminal would wrap, and throw the count of lines off.
+            if (Columns > 1 && line.size() >= Columns) {
+                line.truncate(Columns - 1);
+            }
+            lines.append(line);
+        }
+        lines.append(QStringLiteral("%1 of %2 done").arg(Done).arg(Uploads.size()));
+        Print(stderr, ClearBlock() + lines.join(u'\n'));
+        Drawn = int(lines.size()) - 1;
+    }
+
+    const TSendArguments& Args;
+    const bool Terminal;
+    const int Columns;
+    std::vector<TBatchUpload> Uploads;
+    QEventLoop Loop;
+    QElapsedTimer SinceRedraw;
+    size_t Next = 0;
+    int Running = 0;
+    int Done = 0;
+    int Drawn = 0;
+    bool Interrupted = false;
+};
+
+} // namespace
+
+int SendEach(const TEntryList& Entries, const TSendArguments& Arguments) {
+    std::vector<TServerEntry> chosen;
+    for (int i = 0; i < Entries.Count(); ++i) {
+        const TServerEntry* entry = Entries.Get(i);
+        if (!NameMatches(Arguments.Each, entry->EntryName)) {
+            continue;
+        }
+        TServerEntry upload = Arguments.Operands.isEmpty()
+                                  ? *entry
+                                  : WithLocalFile(*entry, Arguments.Operands.constFirst());
+        OverrideEntry(upload, Arguments);
+        chosen.push_back(std::move(upload));
+    }
+    if (chosen.empty()) {
+        Print(stderr, QStringLiteral("zanvel-send: no entry matches \"%1\"\n").arg(Arguments.Each));
+        return ExitUsage;
+    }
+    CatchInterrupt();
+    TBatch batch(std::move(chosen), Arguments);
+    if (!batch.Run()) {
+        return TransferResultExitStatus(trAborted);
+    }
+    int status = 0;
+    int completed = 0;
+    QStringList failures;
+    for (const TBatchUpload& job : batch.Results()) {
+        const int exit = job.Report.ExitStatus();
+        if (exit == 0) {
+            ++completed;
+            continue;
+        }
+        if (status == 0) {
+            status = exit;
+        }
+        QString why = job.Report.Line();
+        failures.append(QStringLiteral("  %1: %2").arg(job.Entry.EntryName, why));
+    }
+    if (!Arguments.Quiet) {
+        QString summary =
+            QStringLiteral("%1 of %2 completed").arg(completed).arg(batch.Results().size());
+        if (!failures.isEmpty()) {
+            summary += QStringLiteral("; failed:\n") + failures.join(u'\n');
+        }
+        Print(stderr, summary + u'\n');
+    }
+    return status;
+}

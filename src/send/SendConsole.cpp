@@ -1,0 +1,78 @@
+#include "send/SendConsole.h"
+
+#include "transfer/Upload.h"
+
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+// Ctrl+C writes a byte here from the signal handler; the event loop reads it.
+int InterruptPipe[2] = {-1, -1};
+
+void Interrupted(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(InterruptPipe[1], &byte, 1);
+}
+
+} // namespace
+
+bool Print(FILE* stream, const QString& text) {
+    const bool written = std::fputs(text.toLocal8Bit().constData(), stream) >= 0;
+    return std::fflush(stream) == 0 && written;
+}
+
+void PrintJson(const TUploadReport& report) {
+    const QByteArray line = report.Json() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+int TerminalColumns() {
+    winsize size{};
+    return ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+void CatchInterrupt() {
+    if (pipe2(InterruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = Interrupted;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+std::unique_ptr<QSocketNotifier> OnInterrupt(QObject* context,
+                                             const std::function<void()>& interrupted) {
+    if (InterruptPipe[0] < 0) {
+        return nullptr;
+    }
+    auto notifier = std::make_unique<QSocketNotifier>(InterruptPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, context, [interrupted] {
+        char byte;
+        while (read(InterruptPipe[0], &byte, 1) > 0) {
+        }
+        interrupted();
+    });
+    return notifier;
+}
+
+TUploadReport Report(const TServerEntry& entry, bool saved, const TUpload& upload,
+                     TransferResult result) {
+    TUploadReport report;
+    report.EntryName = saved ? entry.EntryName : QString();
+    report.Server = entry.ServerAddress;
+    report.Address = upload.ServerAddress();
+    report.Port = entry.ServerPort;
+    report.RemoteFile = entry.RemoteFile;
+    report.Bytes = upload.AcknowledgedBytes();
+    report.Result = result;
+    report.AllDataSent = upload.AllDataSent();
+    report.Failure = upload.FailureText();
+    report.ServerError = upload.ServerError();
+    return report;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "send/SendCommand.h"
+
+#include <QString>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+class QObject;
+class QSocketNotifier;
+class TServerEntry;
+class TUpload;
+
+// What zanvel-send writes and hears besides its uploads: the streams, the terminal, Ctrl+C.
+
+// False when the stream cannot take the text (a full disk, a closed pipe).
+bool Print(FILE* stream, const QString& text);
+// The report as one line of JSON on standard output.
+void PrintJson(const TUploadReport& report);
+// The terminal's width in columns; 0 when standard error is no terminal or does not say.
+int TerminalColumns();
+
+// From now on Ctrl+C is heard by the event loop instead of ending the program.
+void CatchInterrupt();
+// Calls interrupted, in the event loop, for each Ctrl+C from now on while the notifier lives;
+// none when Ctrl+C ends the program the default way.
+std::unique_ptr<QSocketNotifier> OnInterrupt(QObject* context,
+                                             const std::function<void()>& interrupted);
+
+// How an upload of the entry ended, as far as the upload knows: all but its seconds.
+TUploadReport Report(const TServerEntry& entry, bool saved, const TUpload& upload,
+                     TransferResult result);

@@ -1,0 +1,145 @@
+// zanvel-send --each against eight real servers at once: six tftpd-hpa that take the file, one
+// that refuses it and one that never answers.
+
+#include "entries/EntryList.h"
+#include "entries/EntryStore.h"
+#include "support/LoopbackSocket.h"
+#include "support/RealTftpServer.h"
+#include "support/UploadFixture.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+class TestSendEach : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void eightDevices();
+    void interruptStartsNoMore();
+
+private:
+    // sw-1 ... sw-8, sw-4 refusing and sw-7 silent; then edge, which no pattern below matches.
+    void writeStore();
+    QProcess* start(const QStringList& arguments);
+
+    QTemporaryDir dir;
+    QString store;
+    QString firmware;
+    std::vector<std::unique_ptr<RealTftpServer>> servers;
+    LoopbackSocket silent;
+};
+
+namespace {
+
+constexpr int Refusing = 3;
+constexpr int Silent = 6;
+const QByteArray Firmware = PatternBytes(200 * 1024);
+
+} // namespace
+
+void TestSendEach::initTestCase() {
+    store = dir.filePath(QStringLiteral("entrys.txt"));
+    firmware = dir.filePath(QStringLiteral("fw.bin"));
+    QFile file(firmware);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(Firmware);
+    file.close();
+    for (int i = 0; i < 8; ++i) {
+        servers.push_back(i == Silent ? nullptr
+                                      : std::make_unique<RealTftpServer>(RealTftpServer::TftpdHpa,
+                                                                         i != Refusing));
+        if (servers.back()) {
+            SKIP_UNLESS_RUNNING(*servers.back());
+        }
+    }
+    writeStore();
+}
+
+void TestSendEach::writeStore() {
+    TEntryList entries;
+    for (int i = 0; i <= 8; ++i) {
+        auto entry = std::make_unique<TServerEntry>();
+        entry->EntryName = i < 8 ? QStringLiteral("sw-%1").arg(i + 1) : QStringLiteral("edge");
+        entry->ServerAddress = QStringLiteral("127.0.0.1");
+        entry->ServerPort = i == 8 ? 9 : servers[i] ? servers[i]->port() : silent.port();
+        entry->LocalFile = dir.filePath(QStringLiteral("own.bin"));
+        entry->RemoteFile = entry->EntryName + QStringLiteral(".bin");
+        entries.Append(std::move(entry));
+    }
+    SaveEntries(entries, store);
+}
+
+QProcess* TestSendEach::start(const QStringList& arguments) {
+    auto* process = new QProcess(this);
+    process->start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"),
+                   QStringList{"--store", store, "--retransmit", "100", "--retries", "3"} +
+                       arguments);
+    return process;
+}
+
+void TestSendEach::eightDevices() {
+    QProcess* send = start({"--each", "sw-*", firmware, "--json"});
+    QVERIFY(send->waitForFinished(60000));
+    // The first failure in the list's order: sw-4's refusal, not sw-7's silence.
+    QCOMPARE(send->exitCode(), 3);
+
+    const QList<QByteArray> lines = send->readAllStandardOutput().split('\n');
+    QCOMPARE(lines.size(), 9);
+    QVERIFY(lines.last().isEmpty());
+    QMap<QString, QJsonObject> reports;
+    for (const QByteArray& line : lines.first(8)) {
+        const QJsonObject report = QJsonDocument::fromJson(line).object();
+        reports.insert(report.value("entry").toString(), report);
+    }
+    for (int i = 0; i < 8; ++i) {
+        const QString name = QStringLiteral("sw-%1").arg(i + 1);
+        const QJsonObject report = reports.value(name);
+        const int status = i == Refusing ? 3 : i == Silent ? 8 : 0;
+        QCOMPARE(report.value("status").toInt(-1), status);
+        QCOMPARE(report.value("remote").toString(), name + ".bin");
+        if (status != 0) {
+            QCOMPARE(report.value("server_error").isNull(), i == Silent);
+            continue;
+        }
+        QCOMPARE(report.value("bytes").toInteger(), Firmware.size());
+        QFile stored(servers[i]->filePath(name + ".bin"));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QVERIFY2(stored.readAll() == Firmware, qPrintable(name));
+    }
+
+    const QString err = QString::fromUtf8(send->readAllStandardError());
+    const QString summary = err.sliced(err.indexOf(u"6 of 8 completed"));
+    QVERIFY2(summary.startsWith(u"6 of 8 completed; failed:\n  sw-4: the server refused the file"),
+             qPrintable(err));
+    QVERIFY2(summary.contains(u"\n  sw-7: timed out: no answer from the server"), qPrintable(err));
+    QCOMPARE(summary.count(u'\n'), 3);
+    // Without a terminal, one line for each upload as it ends, before the summary.
+    QCOMPARE(err.count(u'\n'), 8 + 3);
+}
+
+void TestSendEach::interruptStartsNoMore() {
+    // One at a time, the first one silent: Ctrl+C while it waits ends it, and the rest never
+    // start.
+    while (silent.receive(0)) {
+        // What the last test sent it.
+    }
+    QFile::remove(servers[7]->filePath("sw-8.bin"));
+    QProcess* send = start({"--each", "sw-[78]", firmware, "--jobs", "1", "--retries", "100"});
+    QVERIFY(send->waitForStarted());
+    QVERIFY(silent.receive(5000));
+    ::kill(pid_t(send->processId()), SIGINT);
+    QVERIFY(send->waitForFinished(10000));
+    QCOMPARE(send->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(send->exitCode(), 130);
+    QVERIFY(!QFile::exists(servers[7]->filePath("sw-8.bin")));
+}
+
+QTEST_GUILESS_MAIN(TestSendEach)
+#include "tst_sendeach.moc"
