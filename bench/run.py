@@ -391,6 +391,74 @@ def quick_repeats(b):
         server.wait()
 
 
+def write_store(path, entries):
+    """An entrys.txt of (name, port, local file, remote name) on loopback."""
+    with open(path, "w", newline="") as f:
+        for i, (name, port, local, remote) in enumerate(entries):
+            f.write(f"[entryno{i}]\r\nentryname={name}\r\naddress={HOST}\r\nport={port}\r\n"
+                    f"localfile={local}\r\nremotefile={remote}\r\n")
+
+
+def measure_many(b):
+    """32 devices, 256 KiB each, each its own tftpd-hpa: zanvel-send --each with 32 at a time,
+    against one upload alone and the 32 one after another; behind the 10 ms round trip, and on
+    loopback against 32 zanvel-send processes."""
+    count, local = 32, b.file(256 << 10)
+    servers, links = [], []
+    try:
+        roots, ports, link_ports = [], [], []
+        for i in range(count):
+            root = os.path.join(b.work, f"many-{i}")
+            os.mkdir(root)
+            os.chmod(root, 0o777)
+            port = free_port()
+            servers.append(subprocess.Popen(["scripts/tftpd-hpa", str(port), root, "--create"]))
+            link = subprocess.Popen([SLOW_LINK, str(port), str(LINK_DELAY_MS)],
+                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+            links.append(link)
+            roots.append(root)
+            ports.append(port)
+            link_ports.append(int(link.stdout.readline()))
+        time.sleep(0.5)
+        slow = os.path.join(b.work, "many-slow.txt")
+        fast = os.path.join(b.work, "many-fast.txt")
+        write_store(slow, [(f"dev-{i}", p, local, "fw.bin") for i, p in enumerate(link_ports)])
+        write_store(fast, [(f"dev-{i}", p, local, "fw.bin") for i, p in enumerate(ports)])
+
+        def each(store, jobs):
+            command = [SEND, "--quiet", "--store", store, "--each", "dev-*", "--jobs", str(jobs)]
+            _, cpu, wall, _ = timed(command)
+            intact = all(stored_intact(local, os.path.join(r, "fw.bin")) for r in roots)
+            return wall, cpu, intact
+
+        one = min(timed([SEND, "--quiet", "--store", slow, "dev-0"])[2] for _ in range(3))
+        together, _, intact = each(slow, count)
+        apart, _, _ = each(slow, 1)
+        yield (f"| --each, 32 x 256 KiB over a {2 * LINK_DELAY_MS} ms round trip, --jobs 32 | "
+               f"{together:.2f} s; one alone {one:.2f} s: {together / one:.2f}x"
+               f"{'' if intact else ' (a stored file differs)'} | <= 1.5x |")
+        yield (f"| the same, against the 32 one after another (--jobs 1, {apart:.1f} s) | "
+               f"1/{apart / together:.0f} | <= 1/20 |")
+        walls, cpus = [], []
+        for _ in range(b.runs):
+            wall, cpu, _ = each(fast, count)
+            start = time.perf_counter()
+            processes_cpu = 0.0
+            for i, port in enumerate(ports):
+                processes_cpu += timed([SEND, "--quiet", f"{HOST}:{port}", local, "fw.bin"])[1]
+            walls.append((wall, time.perf_counter() - start))
+            cpus.append((cpu, processes_cpu))
+        wall, processes_wall = (statistics.median(w[k] for w in walls) for k in (0, 1))
+        cpu, processes_cpu = (statistics.median(c[k] for c in cpus) for k in (0, 1))
+        yield (f"| --each, the same 32 on loopback, against 32 zanvel-send one after another: "
+               f"wall, CPU | {wall:.2f} s / {processes_wall:.2f} s = {wall / processes_wall:.2f}; "
+               f"{cpu:.2f} s / {processes_cpu:.2f} s = {cpu / processes_cpu:.2f} | <= 1, <= 1.2 |")
+    finally:
+        for process in links + servers:
+            process.terminate()
+            process.wait()
+
+
 def measure_driver_startup(b):
     """The driver's start-up and exit: the whole process less the upload it reports."""
     starts = []
@@ -524,6 +592,7 @@ MEASURES = {
     "uploads": measure_uploads,
     "slow-link": measure_slow_link,
     "loss": measure_loss,
+    "many": measure_many,
     "driver-startup": measure_driver_startup,
     "trace-window": measure_trace_window,
     "memory": measure_memory,
