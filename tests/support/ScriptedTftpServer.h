@@ -18,7 +18,8 @@ class ScriptedTftpServer : public QObject {
     Q_OBJECT
 
 public:
-    ScriptedTftpServer();
+    // Takes write requests on requestPort, or on a port of its own choosing.
+    explicit ScriptedTftpServer(quint16 requestPort = 0);
     ~ScriptedTftpServer() override;
 
     struct Datagram {

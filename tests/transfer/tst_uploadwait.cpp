@@ -31,6 +31,7 @@ class TestUploadWait : public QObject {
 private slots:
     void deviceComingUp_data();
     void deviceComingUp();
+    void serverStartedLate();
     void unreachableUntilTheWaitEnds();
     void waitEndedByAbort();
     void waitLinesAndProgress();
@@ -82,6 +83,22 @@ void TestUploadWait::deviceComingUp() {
         QVERIFY(clock.elapsed() >= wait * StepMs);
         QVERIFY(!f.upload.AllDataSent());
     }
+}
+
+void TestUploadWait::serverStartedLate() {
+    // Nothing listens for three steps, and the system says so; then the server starts.
+    UploadFixture f;
+    f.setFile(PatternBytes(1500));
+    const quint16 port = FreeUdpPort();
+    f.entry.ServerPort = port;
+    f.entry.WaitForTarget = 10;
+    f.upload.SetWaitStepMs(StepMs);
+    std::unique_ptr<ScriptedTftpServer> late;
+    QTimer::singleShot(3 * StepMs + StepMs / 2,
+                       [&] { late = std::make_unique<ScriptedTftpServer>(port); });
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(late->file(), PatternBytes(1500));
+    QVERIFY(f.trace().contains("socket error: port unreachable"));
 }
 
 void TestUploadWait::unreachableUntilTheWaitEnds() {

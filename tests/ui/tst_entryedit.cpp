@@ -26,6 +26,7 @@ private slots:
     void escapeCancelsUntouched();
     void lineBreaksBecomeBlanks();
     void browseSetsOnlyLocalFile();
+    void keysWithoutFieldsAreKept();
 
 private:
     void fill(const QString& port);
@@ -183,6 +184,25 @@ void TestEntryEdit::browseSetsOnlyLocalFile() {
     });
     dlg->BrowseButtonClick();
     QCOMPARE(offered, QStringList{chosen});
+}
+
+void TestEntryEdit::keysWithoutFieldsAreKept() {
+    // The keys the dialog shows no field for survive an edit of the others.
+    TServerEntry entry;
+    entry.EntryName = QStringLiteral("recovery");
+    entry.BlkSize = 1468;
+    entry.WindowSize = 4;
+    entry.RetransmitMs = 10000;
+    entry.Retries = 12;
+    entry.TimeoutSeconds = 10;
+    entry.WaitForTarget = 120;
+    dlg->SetEntry(entry);
+    dlg->EntryName->setText(QStringLiteral("recovery-2"));
+    const TServerEntry edited = dlg->Entry();
+    QCOMPARE(edited.EntryName, QStringLiteral("recovery-2"));
+    QCOMPARE((QList<int>{edited.BlkSize, edited.WindowSize, edited.RetransmitMs, edited.Retries,
+                         edited.TimeoutSeconds, edited.WaitForTarget}),
+             (QList<int>{1468, 4, 10000, 12, 10, 120}));
 }
 
 QTEST_MAIN(TestEntryEdit)
