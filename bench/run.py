@@ -540,7 +540,10 @@ def measure_window_startup(b):
     prefix = os.path.join(b.work, "prefix")
     subprocess.run(["cmake", "--install", BUILD, "--prefix", prefix], capture_output=True,
                    check=True)
-    with open(os.path.join(prefix, "lib/zanvel-tftp/entrys.txt"), "w") as f:
+    # An installed program reads the list from the user's configuration folder.
+    config = os.path.join(b.work, "config")
+    os.makedirs(os.path.join(config, "zanvel-tftp"))
+    with open(os.path.join(config, "zanvel-tftp/entrys.txt"), "w") as f:
         for i in range(1000):
             f.write(f"[entryno{i}]\r\nentryname=router {i}\r\naddress=10.0.{i // 256}.{i % 256}\r\n"
                     f"port=69\r\nlocalfile=/srv/images/router-{i}.bin\r\nremotefile=router-{i}.bin\r\n")
@@ -551,6 +554,7 @@ def measure_window_startup(b):
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     env = {k: v for k, v in os.environ.items() if k != "QT_QPA_PLATFORM"}
     env["DISPLAY"] = display
+    env["XDG_CONFIG_HOME"] = config
     results = []
     try:
         # A program started before the display takes connections ends at once.
@@ -664,7 +668,8 @@ def main():
             try:
                 for row in MEASURES[name](bench):
                     out(row)
-            except (RuntimeError, subprocess.CalledProcessError) as e:
+            except (RuntimeError, OSError, subprocess.CalledProcessError) as e:
+                # One measure that cannot run here costs its row, not the whole run's results.
                 out(f"| {name} | not measured: {e} | |")
     finally:
         bench.stop()
