@@ -9,7 +9,7 @@ if(bindir STREQUAL "/usr/bin" OR bindir STREQUAL "/usr/local/bin")
     set(EXEC zanvel-tftp)
 else()
     set(TRY_EXEC "${bindir}/zanvel-tftp")
-    # Quoted as the desktop entry specification says: a backslash is four in the file, and
+    # Quoted as desktops read Exec lines: a backslash is four in the file, and
     # ", ` and $ are escaped by a backslash that the file writes as two.
     set(EXEC "${TRY_EXEC}")
     string(REPLACE "\\" "\\\\\\\\" EXEC "${EXEC}")

@@ -210,8 +210,7 @@ int SendEach(const TEntryList& Entries, const TSendArguments& Arguments) {
         if (status == 0) {
             status = exit;
         }
-        QString why = job.Report.Line();
-        failures.append(QStringLiteral("  %1: %2").arg(job.Entry.EntryName, why));
+        failures.append(QStringLiteral("  %1: %2").arg(job.Entry.EntryName, job.Report.Line()));
     }
     if (!Arguments.Quiet) {
         QString summary =
