@@ -19,7 +19,7 @@ UploadFixture* harness = nullptr;
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     static QCoreApplication app(*argc, *argv);
     static UploadFixture h(false);
-    h.upload.Timer1->setInterval(1);
+    h.entry.RetransmitMs = 1;
     h.setFile(QByteArray(1500, 'z'));
     harness = &h;
     // One upload to a silent server first: caches the first upload fills for good are not the

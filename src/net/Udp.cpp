@@ -6,6 +6,7 @@
 #include "net/WinSockErrors.h"
 
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -269,13 +270,19 @@ void TUdp::NotifierActivated() {
         return;
     }
     Unread = true;
+    // The handler may delete the endpoint with its owner.
+    const QPointer<TUdp> alive(this);
     try {
         WndProc(message);
     } catch (...) {
-        DisarmWhileUnread();
+        if (alive) {
+            DisarmWhileUnread();
+        }
         HandleException();
     }
-    DisarmWhileUnread();
+    if (alive) {
+        DisarmWhileUnread();
+    }
 }
 
 void TUdp::DisarmWhileUnread() {

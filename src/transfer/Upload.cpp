@@ -71,38 +71,40 @@ void TUpload::SetResolver(THostLookup::TResolver Resolver) {
 
 // Starting: the entry's values are taken, and the server's name is looked up.
 void TUpload::Start(const TServerEntry& Entry) {
-    Phase = TPhase::Starting;
-    BlockNo = 0;
-    AckedNo = -1;
-    FWaitsInVain = 0;
-    SampleFromNs = -1;
-    RoundTrip.Reset();
-    SentNs.fill(0, 1);
-    RestartFrom = -1;
-    RestartTo = -1;
-    BlockSize = Tftp::BlockSize;
-    WindowSize = 1;
-    FileSize = 0;
-    FFailureText.clear();
-    FServerError.clear();
-    FAllDataSent = false;
-    Target = Entry;
-    Addresses.clear();
-    if (Entry.RetransmitMs > 0) {
-        Timer1->setInterval(Entry.RetransmitMs);
+    const TServerEntry entry = Entry;
+    if (Phase != TPhase::Idle && Phase != TPhase::Ended) {
+        const TTold told = Told();
+        End(trAborted);
+        // Whoever heard of the end may have started an upload of their own, or deleted this.
+        if (!told.Upload || told.Start != FStarts) {
+            return;
+        }
     }
-    Period = Timer1->interval();
-    MaxSends = Entry.Retries > 0 ? Entry.Retries : DefaultSends;
-    WaitDeadlineNs = -1;
+    ++FStarts;
+    static_cast<TUploadState&>(*this) = TUploadState();
+    Phase = TPhase::Starting;
+    Target = entry;
+    Period = entry.RetransmitMs > 0 ? entry.RetransmitMs : RetransmitMs;
+    MaxSends = entry.Retries > 0 ? entry.Retries : DefaultSends;
+    Timer1->stop();
+    Timer1->setInterval(Period);
 
-    Udp1->Port = Entry.ServerPort;
-    Udp1->Address = Entry.ServerAddress;
-    if (Entry.ServerPort < 0 || Entry.ServerPort > 65535) {
-        Fail(trSocketError, QStringLiteral("port %1 is beyond 65535").arg(Entry.ServerPort));
+    Udp1->Port = entry.ServerPort;
+    Udp1->Address = entry.ServerAddress;
+    if (entry.ServerPort < 0 || entry.ServerPort > 65535) {
+        Fail(trSocketError, QStringLiteral("port %1 is beyond 65535").arg(entry.ServerPort));
         return;
     }
     Phase = TPhase::LookingUp;
-    Lookup1->Start(Entry.ServerAddress);
+    Lookup1->Start(entry.ServerAddress);
+}
+
+TUpload::TTold TUpload::Told() {
+    return {this, FStarts};
+}
+
+bool TUpload::TTold::GoesOn() const {
+    return Upload && Upload->FStarts == Start && Upload->Phase != TPhase::Ended;
 }
 
 void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
@@ -472,7 +474,11 @@ void TUpload::Acknowledged(qint32 block) {
     AckedNo = block;
     if (AckedNo == LastBlock()) {
         if (OnProgress) {
+            const TTold told = Told();
             OnProgress(FileSize, FileSize);
+            if (!told.GoesOn()) {
+                return;
+            }
         }
         End(trCompleted);
         return;
@@ -481,7 +487,11 @@ void TUpload::Acknowledged(qint32 block) {
         return n < 0 ? -1 : n / ProgressStep;
     };
     if (step(AckedNo) != step(before) && OnProgress) {
+        const TTold told = Told();
         OnProgress(qint64(AckedNo) * BlockSize, FileSize);
+        if (!told.GoesOn()) {
+            return;
+        }
     }
     qint32 from = AckedNo + 1;
     if (AckedNo < BlockNo) {
@@ -742,7 +752,9 @@ void TUpload::End(TransferResult result) {
     Udp1->Close();
     Source.close();
     Buffer = QByteArray();
-    if (OnEnd) {
-        OnEnd(result);
+    // A copy, since the one told may replace OnEnd or delete the upload with it; nothing here
+    // is touched after it.
+    if (const auto onEnd = OnEnd) {
+        onEnd(result);
     }
 }

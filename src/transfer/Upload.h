@@ -14,9 +14,70 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
+#include <QPointer>
 #include <functional>
 
 class TUdp;
+
+// Everything that belongs to one upload, from its start to its result: Start makes it afresh,
+// so that nothing one upload set, or a field added later, reaches the next.
+struct TUploadState {
+    // Where the upload stands. Only the phases that await the server take its datagrams and
+    // time-outs.
+    enum class TPhase {
+        Idle,         // nothing started yet
+        Starting,     // the endpoint and the file being opened
+        LookingUp,    // the server's name being looked up
+        AwaitingAck0, // the plain write request sent
+        Negotiating,  // the write request with options sent
+        Sending,      // DATA blocks going out
+        Ended,
+    };
+    TPhase Phase = TPhase::Idle;
+    TServerEntry Target;
+    QByteArray RemoteName;
+    QList<TSocketAddress> Addresses;
+    qsizetype AddressIndex = 0;
+    // Why the upload failed, what the server said, and how it ended; kept after the end.
+    QString FFailureText;
+    QString FServerError;
+    bool FAllDataSent = false;
+    qint32 FWaitsInVain = 0;
+    // The retransmission period, and the sends before a time-out.
+    int Period = 0;
+    qint32 MaxSends = 0;
+    // When waiting for the device ends, on SendClock; -1 when the upload does not wait.
+    qint64 WaitDeadlineNs = -1;
+
+    // The packet sent last (write request or DATA block) and its length.
+    Tftp::PacketBuffer Packet{};
+    qint32 PacketLen = 0;
+    // The last block sent; the last block acknowledged (0 for the write request, -1 before).
+    qint32 BlockNo = 0;
+    qint32 AckedNo = -1;
+    // What the write request asks for, and what the upload goes on with.
+    Tftp::OptionRequest Asked;
+    qint32 BlockSize = Tftp::BlockSize;
+    qint32 WindowSize = 1;
+    qint64 FileSize = 0;
+    // Time-outs of the packet or window under way.
+    qint32 RetryCount = 0;
+    // When the current packet last went out, on SendClock.
+    qint64 LastSendNs = 0;
+    // When the packet whose acknowledgement will tell the round trip went out: the last one
+    // sent, if sent once; -1 when there is none.
+    qint64 SampleFromNs = -1;
+    TRoundTrip RoundTrip;
+    // When each block of the window last went out, by its number modulo the window.
+    QList<qint64> SentNs{0};
+    // The blocks a time-out last sent again, and when.
+    qint32 RestartFrom = -1;
+    qint32 RestartTo = -1;
+    qint64 RestartNs = 0;
+    // What of the file was read last: Buffer holds its bytes from BufferOffset on.
+    QByteArray Buffer;
+    qint64 BufferOffset = 0;
+};
 
 // One TFTP upload: a write request, then the file's DATA blocks in lock-step with the server's
 // acknowledgements, retransmitted by Timer1, until a TransferResult. An entry that asks for a
@@ -24,7 +85,7 @@ class TUdp;
 // out before an acknowledgement is awaited. The server's name is looked up without holding up
 // the event loop, and the file is read as the upload goes. It needs no widgets; the progress
 // dialog and the command line are views of it.
-class TUpload : public QObject {
+class TUpload : public QObject, private TUploadState {
     Q_OBJECT
 
 public:
@@ -35,7 +96,8 @@ public:
 
     // Looks the server up, then opens the endpoint and the file and sends the write request for
     // Entry, whose values are taken now. Ends through OnEnd when any of that fails: at once,
-    // or once a name has been looked up.
+    // or once a name has been looked up. Every setting of the upload comes from Entry or the
+    // defaults, none from an earlier upload; one still under way ends as aborted first.
     void Start(const TServerEntry& Entry);
     // Ends the upload under way, or one not yet started, with trAborted; one that has ended
     // stays as it ended.
@@ -46,6 +108,8 @@ public:
     void Timer1Timer();
     void Lookup1Found(const QList<TSocketAddress>& Addresses);
 
+    // OnProgress, OnEnd and OnWait may abort the upload, start another or delete the upload
+    // object; OnTrace only records.
     // Acknowledged bytes of the file's total, every 32 blocks and at the end.
     std::function<void(qint64 Acked, qint64 Total)> OnProgress;
     // Once for every upload started or aborted.
@@ -83,17 +147,6 @@ public:
     void SetWaitStepMs(int Ms) { FWaitStepMs = Ms; }
 
 private:
-    // Where the upload stands. Only the phases that await the server take its datagrams and
-    // time-outs.
-    enum class TPhase {
-        Idle,         // nothing started yet
-        Starting,     // the endpoint and the file being opened
-        LookingUp,    // the server's name being looked up
-        AwaitingAck0, // the plain write request sent
-        Negotiating,  // the write request with options sent
-        Sending,      // DATA blocks going out
-        Ended,
-    };
     // A datagram from the server, by what it says.
     struct TAnswer {
         enum { Ack, OptionAck, Error, Other } Kind;
@@ -104,6 +157,14 @@ private:
     // period of Timer1 and a new count of time-outs, and an answer's blocks are each announced
     // in the trace; a time-out's resend keeps both and goes out without a word per block.
     enum class TSendCause { Request, Answer, Timeout };
+    // Taken before a caller is told something; says afterwards whether the upload under way
+    // then still is: whoever is told may abort it, start another or delete the upload.
+    struct TTold {
+        QPointer<TUpload> Upload;
+        quint64 Start;
+        bool GoesOn() const;
+    };
+    TTold Told();
 
     bool AwaitsServer() const;
     bool FromServer() const;
@@ -160,53 +221,12 @@ private:
     void End(TransferResult result);
 
     THostLookup* Lookup1;
-    TPhase Phase = TPhase::Idle;
     bool FSendsEmptyFiles = false;
     qint64 FReadAheadBytes = 1 << 20;
-    QString FFailureText;
-    QString FServerError;
-    qint32 FWaitsInVain = 0;
-    bool FAllDataSent = false;
     int FWaitStepMs = 0;
-    // The retransmission period of the upload under way, and its sends before a time-out.
-    int Period = 0;
-    qint32 MaxSends = 0;
-    // When waiting for the device ends, on SendClock; -1 when the upload does not wait.
-    qint64 WaitDeadlineNs = -1;
-
-    // The packet sent last (write request or DATA block) and its length.
-    Tftp::PacketBuffer Packet{};
-    qint32 PacketLen = 0;
-    // The last block sent; the last block acknowledged (0 for the write request, -1 before).
-    qint32 BlockNo = 0;
-    qint32 AckedNo = -1;
-    // What the write request asks for, and what the upload goes on with.
-    Tftp::OptionRequest Asked;
-    qint32 BlockSize = Tftp::BlockSize;
-    qint32 WindowSize = 1;
-    qint64 FileSize = 0;
-    // Time-outs of the packet or window under way.
-    qint32 RetryCount = 0;
-    // When the current packet last went out, on SendClock.
-    qint64 LastSendNs = 0;
-    // When the packet whose acknowledgement will tell the round trip went out: the last one
-    // sent, if sent once; -1 when there is none.
-    qint64 SampleFromNs = -1;
-    TRoundTrip RoundTrip;
-    // When each block of the window last went out, by its number modulo the window.
-    QList<qint64> SentNs;
-    // The blocks a time-out last sent again, and when.
-    qint32 RestartFrom = -1;
-    qint32 RestartTo = -1;
-    qint64 RestartNs = 0;
-
+    // Uploads started so far.
+    quint64 FStarts = 0;
     QElapsedTimer SendClock;
-    TServerEntry Target;
-    QByteArray RemoteName;
-    QList<TSocketAddress> Addresses;
-    qsizetype AddressIndex = 0;
-    // The file, and what of it was read last: Buffer holds its bytes from BufferOffset on.
+    // The file being sent, open until the upload ends.
     QFile Source;
-    QByteArray Buffer;
-    qint64 BufferOffset = 0;
 };

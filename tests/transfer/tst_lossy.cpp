@@ -43,7 +43,7 @@ int TimerMs(RealTftpServer::Kind kind) {
 
 void Prepare(UploadFixture& f, const LossyRelay& relay, qint64 size, const QString& remote,
              RealTftpServer::Kind kind = RealTftpServer::TftpdHpa) {
-    f.upload.Timer1->setInterval(TimerMs(kind));
+    f.entry.RetransmitMs = TimerMs(kind);
     f.entry.ServerPort = relay.port();
     f.entry.RemoteFile = remote;
     f.setFile(PatternBytes(size));
@@ -177,7 +177,7 @@ void TestLossy::serverRepeatRecoversLostBlock() {
     };
     UploadFixture f;
     Prepare(f, relay, 49 * 512 - 100, QStringLiteral("repeat.bin"), kind);
-    f.upload.Timer1->setInterval(3 * serverRetransmitMs);
+    f.entry.RetransmitMs = 3 * serverRetransmitMs;
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(block2Sends, 3);
     // The server's own repeats brought block 2 through, before any time-out of the upload.
@@ -246,7 +246,7 @@ void TestLossy::duplicatesDoNotMultiply() {
     UploadFixture f;
     const QString remote = QStringLiteral("copies-%1.bin").arg(size);
     Prepare(f, relay, size, remote, kind);
-    f.upload.Timer1->setInterval(3000);
+    f.entry.RetransmitMs = 3000;
     QCOMPARE(f.run(), int(trCompleted));
     QVERIFY(StoredIntact(server, remote, PatternBytes(size), relay));
     const int blocks = int(size / 512 + 1);

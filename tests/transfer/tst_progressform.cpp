@@ -85,7 +85,7 @@ void TestProgressForm::uploadShownAndTraced() {
 
 void TestProgressForm::restoringTheDialogDoesNotRestart() {
     DialogFixture f;
-    f.form.Timer1->setInterval(2000);
+    f.entry.RetransmitMs = 2000;
     bool minimised = false;
     f.server.onceAtBlock(2, [&](const Datagram& d) {
         // The user minimises the dialog and brings it back before block 2 is acknowledged.

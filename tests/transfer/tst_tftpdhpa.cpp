@@ -46,7 +46,7 @@ void TestTftpdHpa::upload_data() {
 void TestTftpdHpa::upload() {
     QFETCH(qint64, size);
     UploadFixture f(false); // four trace lines per block are not what this test is about
-    f.upload.Timer1->setInterval(1000);
+    f.entry.RetransmitMs = 1000;
     f.entry.ServerPort = server->port();
     f.entry.RemoteFile = QStringLiteral("upload-%1.bin").arg(size);
     QByteArray content(size, '\0');
@@ -84,7 +84,7 @@ void TestTftpdHpa::withOptions() {
     QFETCH(qint64, size);
     QFETCH(QString, granted);
     UploadFixture f;
-    f.upload.Timer1->setInterval(1000);
+    f.entry.RetransmitMs = 1000;
     f.entry.ServerPort = server->port();
     f.entry.RemoteFile = QStringLiteral("options-%1-%2.bin").arg(blksize).arg(size);
     f.entry.BlkSize = blksize;
@@ -118,7 +118,7 @@ void TestTftpdHpa::overIpv6() {
     RealTftpServer v6(RealTftpServer::TftpdHpa, true, 0, true);
     SKIP_UNLESS_RUNNING(v6);
     UploadFixture f;
-    f.upload.Timer1->setInterval(1000);
+    f.entry.RetransmitMs = 1000;
     f.entry.ServerAddress = address;
     f.entry.ServerPort = v6.port();
     f.entry.RemoteFile = QStringLiteral("v6.bin");

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -79,6 +80,10 @@ private slots:
     void errorPackets();
     void silentServerTimesOut();
     void hostNotFoundThenGoodUpload();
+    void nextUploadStartsAfresh_data();
+    void nextUploadStartsAfresh();
+    void callbacksMayEndStartOrDelete_data();
+    void callbacksMayEndStartOrDelete();
     void abortStopsEverything();
     void endsOnce_data();
     void endsOnce();
@@ -215,7 +220,7 @@ void TestUpload::answersAwaitedAwake() {
 
 void TestUpload::dataFollowsServerTransferPort() {
     UploadFixture f;
-    f.upload.Timer1->setInterval(200);
+    f.entry.RetransmitMs = 200;
     // A lost acknowledgement: block 2 must come again, to the same port.
     f.server.onceAtBlock(2, [](const Datagram&) {});
     f.setFile(PatternBytes(1500));
@@ -241,7 +246,7 @@ void TestUpload::serverRepeatsResendEveryTime() {
     QFETCH(int, repeatMs);
     QFETCH(int, periodMs);
     UploadFixture f;
-    f.upload.Timer1->setInterval(periodMs);
+    f.entry.RetransmitMs = periodMs;
     int lost = 0;
     int expected = 1;
     QTimer repeat;
@@ -296,7 +301,7 @@ void TestUpload::longLinkCopiesSendNothing() {
     QFETCH(bool, copied);
     QFETCH(int, resends);
     UploadFixture f;
-    f.upload.Timer1->setInterval(periodMs);
+    f.entry.RetransmitMs = periodMs;
     bool held = false;
     f.server.script = [&](const Datagram& d) {
         const quint16 block = d.opcode() == 2 ? 0 : d.number();
@@ -330,7 +335,7 @@ void TestUpload::networkCopiesOfAcksSendNothing() {
     QFETCH(int, periodMs);
     UploadFixture f;
     if (periodMs > 0) {
-        f.upload.Timer1->setInterval(periodMs);
+        f.entry.RetransmitMs = periodMs;
     }
     f.server.script = [&](const Datagram& d) {
         const quint16 block = d.opcode() == 2 ? 0 : d.number();
@@ -350,7 +355,7 @@ void TestUpload::networkCopiesOfAcksSendNothing() {
 void TestUpload::copyOfAckLeavesTimeoutAlone() {
     constexpr qint64 Period = 300;
     UploadFixture f;
-    f.upload.Timer1->setInterval(Period);
+    f.entry.RetransmitMs = Period;
     // Acknowledgement 0 arrives twice, then the server falls silent.
     f.server.script = [&](const Datagram& d) {
         if (d.opcode() == 2) {
@@ -368,7 +373,7 @@ void TestUpload::copyOfAckLeavesTimeoutAlone() {
 
 void TestUpload::ackZeroAgainFromServer() {
     UploadFixture f;
-    f.upload.Timer1->setInterval(2000);
+    f.entry.RetransmitMs = 2000;
     // DATA 1 is lost: the server repeats acknowledgement 0 from its transfer port, after its own
     // time-out.
     f.server.onceAtBlock(
@@ -404,7 +409,7 @@ void TestUpload::strangersChangeNothing() {
     QFETCH(QByteArray, datagram);
     QFETCH(bool, refused);
     UploadFixture f;
-    f.upload.Timer1->setInterval(100);
+    f.entry.RetransmitMs = 100;
     LoopbackSocket stranger(strangerAddress.constData());
     // Block 2 is lost; a stranger speaks instead, and the time-out brings block 2 through.
     f.server.onceAtBlock(2, [&](const Datagram&) { stranger.sendTo(f.server.client(), datagram); });
@@ -443,7 +448,7 @@ void TestUpload::errorPackets() {
     QFETCH(int, atBlock);
     QFETCH(QString, line);
     UploadFixture f;
-    f.upload.Timer1->setInterval(20);
+    f.entry.RetransmitMs = 20;
     f.server.onceAtBlock(quint16(atBlock), [&](const Datagram&) {
         f.server.answer(ScriptedTftpServer::error(quint16(code), message));
     });
@@ -463,7 +468,7 @@ void TestUpload::errorPackets() {
 void TestUpload::silentServerTimesOut() {
     constexpr qint64 Period = 100;
     UploadFixture f;
-    f.upload.Timer1->setInterval(Period);
+    f.entry.RetransmitMs = Period;
     f.server.script = [](const Datagram&) {
     };
     SendTimes sends(f, QStringLiteral("make WQR packet"));
@@ -498,9 +503,166 @@ void TestUpload::hostNotFoundThenGoodUpload() {
     QCOMPARE(f.server.file(), PatternBytes(700));
 }
 
+void TestUpload::nextUploadStartsAfresh_data() {
+    QTest::addColumn<QString>("first");
+    QTest::newRow("retransmit entry") << "retransmit";
+    QTest::newRow("wait aborted") << "wait";
+    QTest::newRow("options granted") << "options";
+}
+
+void TestUpload::nextUploadStartsAfresh() {
+    // Whatever the first upload set, a plain entry's upload on the same object is plain: one
+    // request without options, sent again only after the default period.
+    QFETCH(QString, first);
+    UploadFixture f;
+    f.upload.SetWaitStepMs(20);
+    f.setFile(PatternBytes(3000));
+    if (first == "retransmit") {
+        f.entry.RetransmitMs = 20;
+        f.server.script = [](const Datagram&) {
+        };
+        QCOMPARE(f.run(), int(trTimeout));
+    } else if (first == "wait") {
+        f.entry.WaitForTarget = 1000;
+        f.server.script = [](const Datagram&) {
+        };
+        f.upload.OnWait = [&](int) {
+            f.upload.Abort();
+        };
+        QCOMPARE(f.run(), int(trAborted));
+        f.upload.OnWait = nullptr;
+    } else {
+        f.entry.BlkSize = 1024;
+        f.entry.WindowSize = 2;
+        f.server.onceAtBlock(0, [&](const Datagram&) {
+            f.server.answer(QByteArray("\0\6blksize\0"
+                                       "1024\0windowsize\0"
+                                       "2\0",
+                                       28));
+        });
+        QCOMPARE(f.run(), int(trCompleted));
+        QCOMPARE(f.server.received.last().bytes.size(), 4 + 3000 - 2048);
+    }
+
+    f.entry = UploadTarget().entry;
+    f.entry.ServerPort = f.server.port();
+    f.entry.LocalFile = f.dir.filePath(QStringLiteral("local.bin"));
+    f.server.drain();
+    f.server.received.clear();
+    f.server.script = [](const Datagram&) {
+    };
+    QTimer::singleShot(300, &f.upload, [&f] { f.upload.Abort(); });
+    QCOMPARE(f.run(), int(trAborted));
+    f.server.drain();
+    QCOMPARE(f.server.received.size(), 1);
+    QCOMPARE(f.server.received[0].bytes, QByteArray("\0\2remote.bin\0octet\0", 19));
+    QCOMPARE(f.upload.Timer1->interval(), 5000);
+
+    f.server.script = [&f](const Datagram& d) {
+        f.server.acknowledgeNormally(d);
+    };
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(f.server.file(), PatternBytes(3000));
+}
+
+void TestUpload::callbacksMayEndStartOrDelete_data() {
+    QTest::addColumn<QString>("callback");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QList<int>>("ends");
+    const int done = trCompleted;
+    const int aborted = trAborted;
+    // clang-format off
+    QTest::newRow("end, abort")       << "end"      << "abort"  << QList<int>{done};
+    QTest::newRow("end, start")       << "end"      << "start"  << QList<int>{done, done};
+    QTest::newRow("end, delete")      << "end"      << "delete" << QList<int>{done};
+    QTest::newRow("progress, abort")  << "progress" << "abort"  << QList<int>{aborted};
+    QTest::newRow("progress, start")  << "progress" << "start"  << QList<int>{aborted, done};
+    QTest::newRow("progress, delete") << "progress" << "delete" << QList<int>{};
+    QTest::newRow("last block, start") << "last"    << "start"  << QList<int>{aborted, done};
+    QTest::newRow("last block, delete") << "last"   << "delete" << QList<int>{};
+    QTest::newRow("wait, abort")      << "wait"     << "abort"  << QList<int>{aborted};
+    QTest::newRow("wait, start")      << "wait"     << "start"  << QList<int>{aborted, done};
+    QTest::newRow("wait, delete")     << "wait"     << "delete" << QList<int>{};
+    // clang-format on
+}
+
+void TestUpload::callbacksMayEndStartOrDelete() {
+    // Whoever is told of an upload may end it, start the next or delete the upload there and
+    // then; nothing of the upload is touched afterwards (the sanitizers' run would say so).
+    QFETCH(QString, callback);
+    QFETCH(QString, action);
+    QFETCH(QList<int>, ends);
+    UploadTarget t;
+    t.setFile(PatternBytes(40 * 512 + 100));
+    TServerEntry plain = t.entry;
+    if (callback == "wait") {
+        t.entry.WaitForTarget = 1000;
+        t.server.script = [](const Datagram&) {
+        };
+    }
+    auto* upload = new TUpload;
+    upload->SetWaitStepMs(20);
+    QEventLoop loop;
+    QList<int> ended;
+    bool acted = false;
+    const auto act = [&] {
+        if (acted) {
+            return;
+        }
+        acted = true;
+        if (action == "abort") {
+            upload->Abort();
+        } else if (action == "start") {
+            t.server.script = [&t](const Datagram& d) {
+                t.server.acknowledgeNormally(d);
+            };
+            upload->Start(plain);
+        } else {
+            delete upload;
+            upload = nullptr;
+            loop.quit();
+        }
+    };
+    upload->OnEnd = [&](TransferResult result) {
+        ended.append(result);
+        if (callback == "end") {
+            act();
+        }
+        if (!upload || upload->Timer1->isActive() == false) {
+            QTimer::singleShot(50, &loop, &QEventLoop::quit);
+        }
+    };
+    upload->OnProgress = [&](qint64 acked, qint64 total) {
+        if ((callback == "progress" && acked == 32 * 512) ||
+            (callback == "last" && acked == total)) {
+            act();
+        }
+    };
+    upload->OnWait = [&](int) {
+        if (callback == "wait") {
+            act();
+        }
+    };
+    QTimer watchdog;
+    QObject::connect(&watchdog, &QTimer::timeout, &loop, &QEventLoop::quit);
+    watchdog.start(10000);
+    QTimer::singleShot(0, &loop, [&] { upload->Start(t.entry); });
+    loop.exec();
+    QVERIFY(acted);
+    QCOMPARE(ended, ends);
+    if (upload) {
+        QVERIFY(!upload->Timer1->isActive());
+        QVERIFY(!upload->Udp1->IsOpen());
+    }
+    if (ends.endsWith(trCompleted) && action == "start") {
+        QCOMPARE(t.server.file(), PatternBytes(40 * 512 + 100));
+    }
+    delete upload;
+}
+
 void TestUpload::abortStopsEverything() {
     UploadFixture f;
-    f.upload.Timer1->setInterval(50);
+    f.entry.RetransmitMs = 50;
     f.server.onceAtBlock(3, [&](const Datagram&) {
         // The acknowledgement is on its way when the user gives up.
         f.server.answer(ScriptedTftpServer::ack(3), 5);
@@ -531,7 +693,7 @@ void TestUpload::endsOnce_data() {
 void TestUpload::endsOnce() {
     QFETCH(int, result);
     UploadFixture f;
-    f.upload.Timer1->setInterval(20);
+    f.entry.RetransmitMs = 20;
     f.server.onceAtBlock(2, [&](const Datagram&) {
         if (result == trBadPacket) {
             f.server.answer(ScriptedTftpServer::error(3, "disk full"));
@@ -574,7 +736,7 @@ void TestUpload::abortBeforeStartEnds() {
 
 void TestUpload::unknownDatagramsDoNotStallRetransmission() {
     UploadFixture f;
-    f.upload.Timer1->setInterval(200);
+    f.entry.RetransmitMs = 200;
     f.server.onceAtBlock(2, [&](const Datagram&) {
         // The acknowledgement is lost, and the server sends what is no answer instead.
         f.server.answer(QByteArray::fromHex("00090002"));
@@ -670,7 +832,7 @@ void TestUpload::nextAddressWhenPortUnreachable() {
     QFETCH(QString, line);
     UploadFixture f;
     // Far longer than the test may take: only the host's answer can end the wait.
-    f.upload.Timer1->setInterval(60000);
+    f.entry.RetransmitMs = 60000;
     f.upload.SetResolver([addresses](const QString&) {
         QList<TSocketAddress> found;
         for (const QString& a : addresses) {
@@ -693,7 +855,7 @@ void TestUpload::nextAddressWhenPortUnreachable() {
 
 void TestUpload::failedSendEndsAtOnce() {
     UploadFixture f;
-    f.upload.Timer1->setInterval(60000);
+    f.entry.RetransmitMs = 60000;
     f.entry.ServerPort = 0;
     f.setFile(PatternBytes(10));
     QCOMPARE(f.run(10000), int(trSocketError));

@@ -384,7 +384,7 @@ void TestUploadOptions::lossInAWindow() {
     QFETCH(QList<quint16>, blocks);
     QFETCH(int, timeouts);
     UploadFixture f;
-    f.upload.Timer1->setInterval(200);
+    f.entry.RetransmitMs = 200;
     f.entry.WindowSize = 4;
     f.setFile(PatternBytes(512 * 11 + 1));
     WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
@@ -463,7 +463,7 @@ void TestUploadOptions::rolloverInsideWindows() {
 
 void TestUploadOptions::silentServerTimesOutWindow() {
     UploadFixture f;
-    f.upload.Timer1->setInterval(50);
+    f.entry.RetransmitMs = 50;
     f.entry.WindowSize = 4;
     f.setFile(PatternBytes(512 * 9));
     f.server.script = [&](const Datagram& d) {

@@ -63,7 +63,7 @@ void TestUploadWait::deviceComingUp() {
     f.setFile(PatternBytes(1500));
     f.entry.WaitForTarget = wait;
     f.upload.SetWaitStepMs(StepMs);
-    f.upload.Timer1->setInterval(StepMs);
+    f.entry.RetransmitMs = StepMs;
     int missed = 0;
     f.server.script = [&](const Datagram& d) {
         if (d.isBlock(0) && missed < silentRequests) {

@@ -437,7 +437,7 @@ void TestMainForm::sendShowsResult() {
     if (how == "silent") {
         server.script = [](const ScriptedTftpServer::Datagram&) {
         };
-        progress->Timer1->setInterval(10);
+        entry->RetransmitMs = 10;
     }
     form->ShowStatus(QStringLiteral("earlier"));
     QTest::keyClick(form->EntryListBox, Qt::Key_Return);
