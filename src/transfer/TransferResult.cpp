@@ -47,6 +47,24 @@ QString TransferResultText(int result) {
     return Lookup(result, &ResultRow::text, "予期せぬエラーです");
 }
 
+QString TransferStatusText(int result, const QString& failure, const QString& serverError,
+                           bool allDataSent) {
+    const auto with = [](const QString& text, const QString& why) {
+        return QStringLiteral("%1（%2）").arg(text, why);
+    };
+    if (result == trBadPacket && !serverError.isEmpty()) {
+        return with(QStringLiteral("サーバーがエラーを返しました"), serverError);
+    }
+    if (result == trTimeout && allDataSent) {
+        return with(TransferResultText(result),
+                    QStringLiteral("全データ送信済み、最終ブロックの応答なし"));
+    }
+    if (result == trCompleted || result == trAborted || !Row(result) || failure.isEmpty()) {
+        return TransferResultText(result);
+    }
+    return with(TransferResultText(result), failure);
+}
+
 QString TransferResultSummary(int result) {
     return Lookup(result, &ResultRow::summary, "unexpected result");
 }

@@ -21,6 +21,12 @@ QString TransferResultName(int result);
 // What the main window's status bar says of the result; any other value is an unexpected error.
 QString TransferResultText(int result);
 
+// What the status bar says of how an upload ended: the result's text, and what the upload knows
+// of why. The server's error replaces the bad-packet text; a failure's reason follows in
+// parentheses, as does a time-out with every block sent.
+QString TransferStatusText(int result, const QString& failure, const QString& serverError,
+                           bool allDataSent);
+
 // The result in plain English, for the command line.
 QString TransferResultSummary(int result);
 

@@ -613,7 +613,7 @@ void TUpload::Unreachable(const QString& why) {
         return;
     }
     Fail(trSocketError,
-         QStringLiteral("%1 (%2 port %3)").arg(why, address).arg(Udp1->RemotePort()));
+         QStringLiteral("%1: %2 port %3").arg(why, address).arg(Udp1->RemotePort()));
 }
 
 void TUpload::Abort() {

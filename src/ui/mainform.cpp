@@ -5,6 +5,7 @@
 #include "net/ApplicationException.h"
 #include "transfer/TransferResult.h"
 #include "transfer/UProgressForm.h"
+#include "transfer/Upload.h"
 #include "ui/ModalResult.h"
 #include "ui/StoreQuestions.h"
 #include "ui/UAboutDialog.h"
@@ -23,6 +24,17 @@
 #include <stdexcept>
 
 TForm1* Form1 = nullptr;
+
+namespace {
+
+// What the status bar says of how the progress dialog's last upload ended.
+QString OutcomeText(int result) {
+    const TUpload& upload = *ProgressForm->Upload1;
+    return TransferStatusText(result, upload.FailureText(), upload.ServerError(),
+                              upload.AllDataSent());
+}
+
+} // namespace
 
 QString DisplayFileName(const QString& Path) {
     const qsizetype last =
@@ -206,7 +218,7 @@ void TForm1::SendActionExecute() {
     ShowStatus(QString());
     ProgressForm->Entry = EntryList.Get(index);
     const int result = ProgressForm->exec();
-    ShowStatus(TransferResultText(result));
+    ShowStatus(OutcomeText(result));
 }
 
 void TForm1::NewActionExecute() {
@@ -294,19 +306,36 @@ void TForm1::FullPathChkBoxClick() {
 
 void TForm1::DropDst1FileDrop(QObject*, const QStringList& Files, int, int) {
     const int index = ItemIndex();
-    if (index < 0) {
+    if (index < 0 || Files.isEmpty()) {
         return;
     }
+    ShowStatus(QString());
     // Each file goes out as the selected entry would send it, options included, with only the
-    // local file replaced; the results are not shown, and the next file follows whatever
-    // became of the last.
-    const TServerEntry* selected = EntryList.Get(index);
+    // local file replaced. A failure does not stop the others; the user's abort does.
+    const TServerEntry selected = *EntryList.Get(index);
+    qsizetype failed = 0;
+    QString firstFailure;
     for (const QString& path : Files) {
-        TServerEntry temporary = WithLocalFile(*selected, path);
+        TServerEntry temporary = WithLocalFile(selected, path);
         ProgressForm->Entry = &temporary;
-        ProgressForm->exec();
+        const int result = ProgressForm->exec();
+        ProgressForm->Entry = nullptr;
+        if (result == trAborted) {
+            ShowStatus(TransferResultText(result));
+            return;
+        }
+        if (result != trCompleted && failed++ == 0) {
+            firstFailure = QStringLiteral("%1: %2").arg(DisplayFileName(path), OutcomeText(result));
+        }
     }
-    ProgressForm->Entry = nullptr;
+    if (failed == 0) {
+        ShowStatus(QStringLiteral("%1 個のファイルを送信しました").arg(Files.size()));
+    } else if (Files.size() == 1) {
+        ShowStatus(firstFailure);
+    } else {
+        ShowStatus(
+            QStringLiteral("%1 個中 %2 個失敗、%3").arg(Files.size()).arg(failed).arg(firstFailure));
+    }
 }
 
 void TForm1::AboutBtnClick() {

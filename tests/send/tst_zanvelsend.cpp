@@ -140,7 +140,7 @@ void TestZanvelSend::exitStatus_data() {
     QTest::newRow("name too long")  << "long-name"                 << "ack"   << 4 << "cannot read the local file, or the remote name is too long: the remote name is longer than 507 bytes (to host";
     QTest::newRow("host not found") << "no.such.host.invalid:69"   << "ack"   << 6 << "host not found (to host no.such.host.invalid port 69, remote file \"fw.bin\")";
     QTest::newRow("port too large") << "edge-70000"                << "ack"   << 7 << "socket error: port 70000 is beyond 65535 (to entry \"edge\": 127.0.0.1 port 70000";
-    QTest::newRow("port 0")         << "127.0.0.1:0"               << "ack"   << 7 << "socket error: Invalid argument (127.0.0.1 port 0) (to host 127.0.0.1 port 0";
+    QTest::newRow("port 0")         << "127.0.0.1:0"               << "ack"   << 7 << "socket error: Invalid argument: 127.0.0.1 port 0 (to host 127.0.0.1 port 0";
     QTest::newRow("timed out")      << "edge"                      << "none"  << 8 << "timed out: no answer from the server (to entry \"edge\": 127.0.0.1 port";
     QTest::newRow("last block unacknowledged") << "edge"           << "nolast" << 9 << "all data sent; the last block was not acknowledged: the device may still be writing it (to entry \"edge\": 127.0.0.1 port";
     QTest::newRow("waited for in vain") << "edge --wait 1"        << "none"  << 8 << "timed out: no answer from the server (to entry \"edge\"";

@@ -849,7 +849,7 @@ void TestUpload::nextAddressWhenPortUnreachable() {
         QCOMPARE(f.upload.ServerAddress(), QStringLiteral("127.0.0.1"));
     } else {
         QCOMPARE(f.upload.FailureText(),
-                 QStringLiteral("port unreachable (127.0.0.2 port %1)").arg(f.server.port()));
+                 QStringLiteral("port unreachable: 127.0.0.2 port %1").arg(f.server.port()));
     }
 }
 
@@ -861,7 +861,7 @@ void TestUpload::failedSendEndsAtOnce() {
     QCOMPARE(f.run(10000), int(trSocketError));
     QCOMPARE(f.trace().last(), QStringLiteral("send failed: Invalid argument"));
     QVERIFY(
-        f.upload.FailureText().startsWith(QStringLiteral("Invalid argument (127.0.0.1 port 0)")));
+        f.upload.FailureText().startsWith(QStringLiteral("Invalid argument: 127.0.0.1 port 0")));
 }
 
 QTEST_GUILESS_MAIN(TestUpload)

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <memory>
@@ -405,22 +406,34 @@ void TestMainForm::entryDataShowsLiterally() {
 
 void TestMainForm::sendShowsResult_data() {
     QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("result");
-    QTest::newRow("completed") << "" << int(trCompleted);
-    QTest::newRow("bad packet") << "refuse" << int(trBadPacket);
-    QTest::newRow("file error") << "no file" << int(trFileOpenError);
-    QTest::newRow("host not found") << "no host" << int(trHostNotFound);
-    QTest::newRow("timeout") << "silent" << int(trTimeout);
+    QTest::addColumn<QString>("text"); // %1: the local file, %2: the server's port
+    QTest::newRow("completed") << ""
+                               << "送信完了";
+    QTest::newRow("refused") << "refuse"
+                             << "サーバーがエラーを返しました（error 2: read-only）";
+    QTest::newRow("file error") << "no file"
+                                << "ファイルがオープンできません（%1: No such file or directory）";
+    QTest::newRow("host not found") << "no host"
+                                    << "ホストが見つかりません";
+    QTest::newRow("port unreachable")
+        << "unreachable"
+        << "ソケットエラーです（port unreachable: 127.0.0.1 port %2）";
+    QTest::newRow("timeout") << "silent"
+                             << "タイムアウトしました";
+    QTest::newRow("last block unacknowledged")
+        << "last silent"
+        << "タイムアウトしました（全データ送信済み、最終ブロックの応答なし）";
 }
 
 void TestMainForm::sendShowsResult() {
     QFETCH(QString, how);
-    QFETCH(int, result);
+    QFETCH(QString, text);
     ScriptedTftpServer server;
     open({"a", "b"});
     TServerEntry* entry = EntryList.Get(0);
     entry->ServerPort = server.port();
     entry->LocalFile = dir->filePath(QStringLiteral("fw.bin"));
+    entry->RetransmitMs = 10;
     if (how != "no file") {
         QFile file(entry->LocalFile);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -429,19 +442,26 @@ void TestMainForm::sendShowsResult() {
     if (how == "no host") {
         entry->ServerAddress = QStringLiteral("no.such.host.invalid");
     }
+    if (how == "unreachable") {
+        entry->ServerPort = ScriptedTftpServer().port();
+    }
     if (how == "refuse") {
         server.script = [&](const ScriptedTftpServer::Datagram&) {
             server.answer(ScriptedTftpServer::error(2, "read-only"));
         };
     }
-    if (how == "silent") {
-        server.script = [](const ScriptedTftpServer::Datagram&) {
+    if (how.endsWith("silent")) {
+        server.script = [&](const ScriptedTftpServer::Datagram& d) {
+            if (how == "last silent" && !d.isBlock(2)) {
+                server.acknowledgeNormally(d);
+            }
         };
-        entry->RetransmitMs = 10;
     }
     form->ShowStatus(QStringLiteral("earlier"));
     QTest::keyClick(form->EntryListBox, Qt::Key_Return);
-    QCOMPARE(form->StatusText->text(), TransferResultText(result));
+    QCOMPARE(
+        form->StatusText->text(),
+        text.replace("%1", entry->LocalFile).replace("%2", QString::number(entry->ServerPort)));
     QVERIFY(!progress->isVisible());
 
     // The message stays until the selection changes.
@@ -452,29 +472,57 @@ void TestMainForm::sendShowsResult() {
     // A double click sends the selected entry too.
     QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton, {},
                        form->EntryListBox->visualItemRect(form->EntryListBox->item(1)).center());
-    QCOMPARE(form->StatusText->text(), TransferResultText(trFileOpenError));
+    QVERIFY(form->StatusText->text().startsWith(TransferResultText(trFileOpenError)));
 }
 
 void TestMainForm::resultTexts_data() {
     QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("serverError");
+    QTest::addColumn<bool>("allDataSent");
     QTest::addColumn<QString>("text");
-    QTest::newRow("1") << 1 << "送信完了";
-    QTest::newRow("2") << 2 << "送信中止";
-    QTest::newRow("100") << 100 << "サーバーから不正なパケットを受信しました";
-    QTest::newRow("101") << 101 << "ファイルがオープンできません";
-    QTest::newRow("102") << 102 << "ソケットの作成ができません";
-    QTest::newRow("103") << 103 << "ホストが見つかりません";
-    QTest::newRow("104") << 104 << "ソケットエラーです";
-    QTest::newRow("105") << 105 << "タイムアウトしました";
-    QTest::newRow("3") << 3 << "予期せぬエラーです";
-    QTest::newRow("106") << 106 << "予期せぬエラーです";
-    QTest::newRow("-1") << -1 << "予期せぬエラーです";
+    // clang-format off
+    QTest::newRow("1")   << 1   << "" << "" << false << "送信完了";
+    QTest::newRow("2")   << 2   << "" << "" << false << "送信中止";
+    QTest::newRow("100") << 100 << "" << "" << false << "サーバーから不正なパケットを受信しました";
+    QTest::newRow("101") << 101 << "" << "" << false << "ファイルがオープンできません";
+    QTest::newRow("102") << 102 << "" << "" << false << "ソケットの作成ができません";
+    QTest::newRow("103") << 103 << "" << "" << false << "ホストが見つかりません";
+    QTest::newRow("104") << 104 << "" << "" << false << "ソケットエラーです";
+    QTest::newRow("105") << 105 << "" << "" << false << "タイムアウトしました";
+    QTest::newRow("3")   << 3   << "" << "" << false << "予期せぬエラーです";
+    QTest::newRow("106") << 106 << "" << "" << false << "予期せぬエラーです";
+    QTest::newRow("-1")  << -1  << "" << "" << false << "予期せぬエラーです";
+    QTest::newRow("the server's error")
+        << 100 << "error 2: Access violation" << "error 2: Access violation" << false
+        << "サーバーがエラーを返しました（error 2: Access violation）";
+    QTest::newRow("a bad packet's reason")
+        << 100 << "bad option acknowledgement" << "" << false
+        << "サーバーから不正なパケットを受信しました（bad option acknowledgement）";
+    QTest::newRow("a socket's reason")
+        << 104 << "port unreachable: 127.0.0.1 port 9" << "" << false
+        << "ソケットエラーです（port unreachable: 127.0.0.1 port 9）";
+    QTest::newRow("a file's reason")
+        << 101 << "/srv/fw.bin: No such file or directory" << "" << false
+        << "ファイルがオープンできません（/srv/fw.bin: No such file or directory）";
+    QTest::newRow("all data sent")
+        << 105 << "" << "" << true << "タイムアウトしました（全データ送信済み、最終ブロックの応答なし）";
+    QTest::newRow("completed, whatever else") << 1 << "x" << "error 2: x" << true << "送信完了";
+    QTest::newRow("aborted, whatever else")   << 2 << "x" << "error 2: x" << true << "送信中止";
+    QTest::newRow("unknown, whatever else")   << 106 << "x" << "" << false << "予期せぬエラーです";
+    // clang-format on
 }
 
 void TestMainForm::resultTexts() {
     QFETCH(int, result);
+    QFETCH(QString, failure);
+    QFETCH(QString, serverError);
+    QFETCH(bool, allDataSent);
     QFETCH(QString, text);
-    QCOMPARE(TransferResultText(result), text);
+    QCOMPARE(TransferStatusText(result, failure, serverError, allDataSent), text);
+    if (failure.isEmpty() && serverError.isEmpty() && !allDataSent) {
+        QCOMPARE(TransferResultText(result), text);
+    }
 }
 
 void TestMainForm::selectionStays_data() {
@@ -514,7 +562,7 @@ void TestMainForm::onlyLeftDoubleClickSends() {
     QCOMPARE(form->StatusText->text(), QStringLiteral("before"));
     QCOMPARE(form->ItemIndex(), 0);
     QTest::mouseDClick(form->EntryListBox->viewport(), Qt::LeftButton, {}, line);
-    QCOMPARE(form->StatusText->text(), TransferResultText(trFileOpenError));
+    QVERIFY(form->StatusText->text().startsWith(TransferResultText(trFileOpenError)));
 }
 
 void TestMainForm::shiftF10OpensContextMenu() {
@@ -703,12 +751,25 @@ void TestMainForm::brokenListIsAsserted() {
 
 void TestMainForm::droppedFilesUploadInTurn_data() {
     QTest::addColumn<int>("selected");
-    QTest::newRow("entry selected") << 1;
-    QTest::newRow("nothing selected") << -1;
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("uploads");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("entry selected") << 1 << "" << 3 << "3 個のファイルを送信しました";
+    QTest::newRow("nothing selected") << -1 << "" << 0 << "before the drop";
+    QTest::newRow("all refused")
+        << 1 << "refuse" << 3
+        << "3 個中 3 個失敗、0.bin: サーバーがエラーを返しました（error 2: read-only）";
+    QTest::newRow("one missing") << 1 << "second missing" << 2
+                                 << "3 個中 1 個失敗、1.bin: ファイルがオープンできません（%1: No "
+                                    "such file or directory）";
+    QTest::newRow("aborted on the second") << 1 << "abort" << 2 << "送信中止";
 }
 
 void TestMainForm::droppedFilesUploadInTurn() {
     QFETCH(int, selected);
+    QFETCH(QString, how);
+    QFETCH(int, uploads);
+    QFETCH(QString, status);
     ScriptedTftpServer server;
     open({"a", "b"});
     EntryList.Get(1)->ServerPort = server.port();
@@ -718,12 +779,32 @@ void TestMainForm::droppedFilesUploadInTurn() {
     form->ShowStatus(QStringLiteral("before the drop"));
     QStringList paths;
     QList<QUrl> urls;
-    for (const char* content : {"first", "second file", "the third"}) {
+    QList<QByteArray> contents{"first", "second file", "the third"};
+    for (const QByteArray& content : contents) {
         paths.append(dir->filePath(QString::number(paths.size()) + QStringLiteral(".bin")));
         QFile file(paths.last());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        if (how != "second missing" || paths.size() != 2) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
         urls.append(QUrl::fromLocalFile(paths.last()));
+    }
+    if (how == "second missing") {
+        contents.removeAt(1);
+    }
+    if (how == "refuse") {
+        server.script = [&](const ScriptedTftpServer::Datagram&) {
+            server.answer(ScriptedTftpServer::error(2, "read-only"));
+        };
+    }
+    if (how == "abort") {
+        // The user gives up while the second file is on its way: the third is not sent.
+        server.onceAtBlock(0, [&](const ScriptedTftpServer::Datagram& d) {
+            server.acknowledgeNormally(d);
+            server.onceAtBlock(0, [&](const ScriptedTftpServer::Datagram&) {
+                QTimer::singleShot(0, progress.get(), [&] { progress->AbortBtn->click(); });
+            });
+        });
     }
     QMimeData data;
     data.setUrls(urls);
@@ -738,19 +819,17 @@ void TestMainForm::droppedFilesUploadInTurn() {
     for (const ScriptedTftpServer::Datagram& d : server.received) {
         (d.opcode() == 2 ? requests : payloads).append(d.bytes.mid(d.opcode() == 2 ? 2 : 4));
     }
-    if (selected < 0) {
-        QVERIFY(server.received.isEmpty());
-    } else {
-        // One upload per file, in the drop's order, each as the entry sends it: under its
-        // remote name, asking for its options.
-        QCOMPARE(requests.size(), 3);
-        for (const QByteArray& request : requests) {
-            const QByteArray asked("b.bin\0octet\0blksize\0001468\0windowsize\0004\0tsize\0", 43);
-            QVERIFY2(request.startsWith(asked), request.constData());
-        }
-        QCOMPARE(payloads, (QList<QByteArray>{"first", "second file", "the third"}));
+    // One upload per file, in the drop's order, each as the entry sends it: under its remote
+    // name, asking for its options.
+    QCOMPARE(requests.size(), uploads);
+    for (const QByteArray& request : requests) {
+        const QByteArray asked("b.bin\0octet\0blksize\0001468\0windowsize\0004\0tsize\0", 43);
+        QVERIFY2(request.startsWith(asked), request.constData());
     }
-    QCOMPARE(form->StatusText->text(), QStringLiteral("before the drop"));
+    if (selected >= 0 && (how.isEmpty() || how == "second missing")) {
+        QCOMPARE(payloads, contents);
+    }
+    QCOMPARE(form->StatusText->text(), status.arg(paths.value(1)));
     QCOMPARE(form->ItemIndex(), selected);
     QCOMPARE(entryNames(), (QStringList{"a", "b"}));
     QCOMPARE(EntryList.Get(1)->LocalFile, QStringLiteral("C:\\images\\b.bin"));
