@@ -46,6 +46,7 @@ void TProgressForm::SendWRQTimerTimer() {
     }
     SendWRQTimer->stop();
     ProgressBar1->setValue(0);
+    SayOnBar(QString());
     Upload1->Start(*Entry);
 }
 
@@ -55,6 +56,23 @@ void TProgressForm::Udp1Read(QObject* Sender) {
 
 void TProgressForm::Timer1Timer() {
     Upload1->Timer1Timer();
+}
+
+void TProgressForm::Upload1Progress(qint64 Acked, qint64 Total) {
+    SayOnBar(QString());
+    ProgressBar1->setValue(Total > 0 ? int(Acked * ProgressBar1->maximum() / Total)
+                                     : ProgressBar1->maximum());
+}
+
+void TProgressForm::Upload1Wait(int SecondsLeft) {
+    SayOnBar(QStringLiteral("機器の応答を待っています（残り %1 秒）").arg(SecondsLeft));
+}
+
+void TProgressForm::SayOnBar(const QString& Text) {
+    ProgressBar1->setTextVisible(!Text.isEmpty());
+    // The bar's format reads % as the start of a placeholder.
+    ProgressBar1->setFormat(QString(Text).replace(u'%', QStringLiteral("%%")));
+    ProgressBar1->setAccessibleDescription(Text);
 }
 
 void TProgressForm::AbortBtnClick() {

@@ -36,6 +36,9 @@ public:
     void Udp1Read(QObject* Sender);
     void Timer1Timer();
     void AbortBtnClick();
+    void Upload1Progress(qint64 Acked, qint64 Total);
+    // While the device is waited for, the bar says so, with the seconds left.
+    void Upload1Wait(int SecondsLeft);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -45,6 +48,8 @@ protected:
 private:
     // Makes the controls and components; in UProgressFormLayout.cpp.
     void CreateControls();
+    // The bar shows Text over it, and a screen reader hears it; an empty one shows the bar alone.
+    void SayOnBar(const QString& Text);
 };
 
 // The program's one progress dialog; null until the program creates it.

@@ -3,6 +3,7 @@
 #include "transfer/UProgressForm.h"
 
 #include "net/ApplicationException.h"
+#include "transfer/ScreenPlace.h"
 #include "transfer/Upload.h"
 #include "transfer/debug.h"
 
@@ -21,15 +22,17 @@ void TProgressForm::CreateControls() {
     setObjectName(QStringLiteral("ProgressForm"));
     setWindowTitle(QStringLiteral("ファイル送信中 - Zanvel TFTP"));
     setFixedSize(240, 72);
-    move(237, 373);
+    new TScreenPlace(this, QPoint(237, 373));
 
     Upload1->OnTrace = [](const QString& Line) {
         DebugWrite(Line);
     };
     Upload1->Tracing = TraceShown;
     Upload1->OnProgress = [this](qint64 Acked, qint64 Total) {
-        ProgressBar1->setValue(Total > 0 ? int(Acked * ProgressBar1->maximum() / Total)
-                                         : ProgressBar1->maximum());
+        Upload1Progress(Acked, Total);
+    };
+    Upload1->OnWait = [this](int SecondsLeft) {
+        Upload1Wait(SecondsLeft);
     };
     Upload1->OnEnd = [this](TransferResult Result) {
         done(Result);
@@ -41,6 +44,8 @@ void TProgressForm::CreateControls() {
     ProgressBar1->setGeometry(8, 16, 225, 17);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setTextVisible(false);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    ProgressBar1->setAccessibleName(QStringLiteral("送信の進捗"));
 
     AbortBtn->setObjectName(QStringLiteral("AbortBtn"));
     AbortBtn->setGeometry(81, 40, 88, 25);

@@ -612,8 +612,7 @@ void TUpload::Unreachable(const QString& why) {
         }
         return;
     }
-    Fail(trSocketError,
-         QStringLiteral("%1: %2 port %3").arg(why, address).arg(Udp1->RemotePort()));
+    Fail(trSocketError, QStringLiteral("%1: %2 port %3").arg(why, address).arg(Udp1->RemotePort()));
 }
 
 void TUpload::Abort() {

@@ -3,9 +3,9 @@
 #include "ui/UAboutDialog.h"
 
 #include "net/ApplicationException.h"
+#include "transfer/ScreenPlace.h"
 #include "ui/FormFont.h"
 #include "ui/ModalResult.h"
-#include "ui/ScreenCentre.h"
 #include "ui/URLLabel.h"
 
 #include <QIcon>
@@ -23,7 +23,7 @@ void TAboutDlg::CreateControls() {
     setWindowTitle(QStringLiteral("Zanvel TFTPについて"));
     setFont(FormFont());
     setFixedSize(336, 209);
-    new TScreenCentre(this);
+    new TScreenPlace(this);
 
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(16, 16, 32, 32);

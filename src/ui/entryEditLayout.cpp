@@ -2,8 +2,8 @@
 // and tab order, and which handler each button calls.
 #include "ui/entryEdit.h"
 
+#include "transfer/ScreenPlace.h"
 #include "ui/FormFont.h"
-#include "ui/ScreenCentre.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -42,7 +42,7 @@ void TEntryEditDlg::CreateControls() {
     setWindowTitle(QStringLiteral("エントリ編集"));
     setFont(FormFont());
     setFixedSize(401, 205);
-    new TScreenCentre(this);
+    new TScreenPlace(this);
 
     const struct {
         const char* label;

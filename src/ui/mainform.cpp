@@ -333,8 +333,10 @@ void TForm1::DropDst1FileDrop(QObject*, const QStringList& Files, int, int) {
     } else if (Files.size() == 1) {
         ShowStatus(firstFailure);
     } else {
-        ShowStatus(
-            QStringLiteral("%1 個中 %2 個失敗、%3").arg(Files.size()).arg(failed).arg(firstFailure));
+        ShowStatus(QStringLiteral("%1 個中 %2 個失敗、%3")
+                       .arg(Files.size())
+                       .arg(failed)
+                       .arg(firstFailure));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "net/Udp.h"
 #include "support/ScriptedTftpServer.h"
 #include "support/UploadFixture.h"
+#include "transfer/ScreenPlace.h"
 #include "transfer/UProgressForm.h"
 #include "transfer/debug.h"
 
@@ -49,7 +50,10 @@ private slots:
     void onlyCancellingKeysAbort_data();
     void onlyCancellingKeysAbort();
     void abortBeforeTheUploadBegins();
-    void cancelEndsTheWait();
+    void waitSaidOnTheBar_data();
+    void waitSaidOnTheBar();
+    void keptOnTheScreen_data();
+    void keptOnTheScreen();
 };
 
 void TestProgressForm::timersAsDesigned() {
@@ -158,9 +162,19 @@ void TestProgressForm::abortBeforeTheUploadBegins() {
     QCOMPARE(f.server.received.size(), sent);
 }
 
-void TestProgressForm::cancelEndsTheWait() {
-    // A device not up yet: the bar stays at 0 while the dialog waits, and キャンセル ends the
-    // wait at once instead of after it.
+void TestProgressForm::waitSaidOnTheBar_data() {
+    QTest::addColumn<bool>("deviceComesUp");
+    QTest::addColumn<int>("result");
+    QTest::newRow("cancelled") << false << int(trAborted);
+    QTest::newRow("device comes up") << true << int(trCompleted);
+}
+
+void TestProgressForm::waitSaidOnTheBar() {
+    // A device not up yet: the bar says so while the dialog waits, and a screen reader hears
+    // it. キャンセル ends the wait at once instead of after it; a device that comes up gets the
+    // file, and the bar shows how much of it went.
+    QFETCH(bool, deviceComesUp);
+    QFETCH(int, result);
     DialogFixture f;
     f.setFile(PatternBytes(3000));
     f.entry.WaitForTarget = 1000;
@@ -168,16 +182,68 @@ void TestProgressForm::cancelEndsTheWait() {
     f.server.script = [](const Datagram&) {
     };
     int waits = 0;
-    f.form.Upload1->OnWait = [&](int) {
-        if (++waits == 3) {
-            QCOMPARE(f.form.ProgressBar1->value(), 0);
+    const auto shown = f.form.Upload1->OnWait;
+    f.form.Upload1->OnWait = [&](int left) {
+        shown(left);
+        if (++waits < 3) {
+            return;
+        }
+        const QString said = QStringLiteral("機器の応答を待っています（残り %1 秒）").arg(left);
+        QCOMPARE(f.form.ProgressBar1->text(), said);
+        QVERIFY(f.form.ProgressBar1->isTextVisible());
+        QCOMPARE(f.form.ProgressBar1->accessibleDescription(), said);
+        QCOMPARE(f.form.ProgressBar1->value(), 0);
+        if (deviceComesUp) {
+            f.server.script = [&f](const Datagram& d) {
+                f.server.acknowledgeNormally(d);
+            };
+        } else {
             f.form.AbortBtn->click();
         }
     };
-    QCOMPARE(f.run(5000), int(trAborted));
-    QCOMPARE(waits, 3);
+    QCOMPARE(f.run(5000), result);
     f.server.drain();
-    QCOMPARE(f.server.received.size(), 4);
+    if (deviceComesUp) {
+        QCOMPARE(f.server.file(), PatternBytes(3000));
+        QVERIFY(!f.form.ProgressBar1->isTextVisible());
+        QCOMPARE(f.form.ProgressBar1->accessibleDescription(), QString());
+        QCOMPARE(f.form.ProgressBar1->value(), 100);
+    } else {
+        QCOMPARE(waits, 3);
+        QCOMPARE(f.server.received.size(), 4);
+    }
+    // The next upload starts with a bar of its own.
+    f.form.Upload1->OnWait = shown;
+    f.entry.WaitForTarget = 0;
+    f.server.script = [&f](const Datagram& d) {
+        f.server.acknowledgeNormally(d);
+    };
+    QCOMPARE(f.run(), int(trCompleted));
+    QVERIFY(!f.form.ProgressBar1->isTextVisible());
+}
+
+void TestProgressForm::keptOnTheScreen_data() {
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QSize>("outer");
+    QTest::addColumn<QPoint>("place");
+    const QSize dialog(242, 98);
+    // clang-format off
+    QTest::newRow("fits")                  << QRect(0, 0, 1280, 1024) << dialog << QPoint(237, 373);
+    // QT_SCALE_FACTOR=2 on a screen 800 pixels high: 400 logical pixels, a panel of 24.
+    QTest::newRow("bottom off the screen") << QRect(0, 24, 640, 376)  << dialog << QPoint(237, 302);
+    QTest::newRow("right of a narrow one") << QRect(0, 0, 400, 600)   << dialog << QPoint(158, 373);
+    QTest::newRow("left of the area")      << QRect(300, 0, 980, 1024) << dialog << QPoint(300, 373);
+    QTest::newRow("larger than the area")  << QRect(0, 40, 200, 60)   << dialog << QPoint(0, 40);
+    // clang-format on
+}
+
+void TestProgressForm::keptOnTheScreen() {
+    QFETCH(QRect, area);
+    QFETCH(QSize, outer);
+    QFETCH(QPoint, place);
+    QCOMPARE(FramePlace(area, outer, QPoint(237, 373)), place);
+    // Without a place of its own, a window is centred.
+    QCOMPARE(FramePlace(QRect(0, 40, 1280, 984), QSize(400, 200), std::nullopt), QPoint(440, 432));
 }
 
 QTEST_MAIN(TestProgressForm)

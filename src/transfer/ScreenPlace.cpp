@@ -1,4 +1,4 @@
-#include "ui/ScreenCentre.h"
+#include "transfer/ScreenPlace.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -24,13 +24,14 @@ QMargins FrameOfOthers(const QWidget* except) {
 
 } // namespace
 
-TScreenCentre::TScreenCentre(QWidget* Window)
+TScreenPlace::TScreenPlace(QWidget* Window, std::optional<QPoint> At)
     : QObject(Window)
-    , Window(Window) {
+    , Window(Window)
+    , At(At) {
     Window->installEventFilter(this);
 }
 
-bool TScreenCentre::eventFilter(QObject* watched, QEvent* event) {
+bool TScreenPlace::eventFilter(QObject* watched, QEvent* event) {
     if (watched != Window) {
         return false;
     }
@@ -39,7 +40,7 @@ bool TScreenCentre::eventFilter(QObject* watched, QEvent* event) {
         if (!event->spontaneous()) {
             // A hidden window forgets its frame; the one it had is the one it gets again.
             Assumed = Framed ? Assumed : FrameOfOthers(Window);
-            Centre(Assumed);
+            Place(Assumed);
         }
         break;
     case QEvent::Move:
@@ -49,7 +50,7 @@ bool TScreenCentre::eventFilter(QObject* watched, QEvent* event) {
             Framed = true;
             if (FrameOf(Window) != Assumed) {
                 Assumed = FrameOf(Window);
-                Centre(Assumed);
+                Place(Assumed);
             }
         }
         break;
@@ -59,12 +60,21 @@ bool TScreenCentre::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void TScreenCentre::Centre(const QMargins& Frame) {
+void TScreenPlace::Place(const QMargins& Frame) {
     const QScreen* screen = Window->screen() ? Window->screen() : QGuiApplication::primaryScreen();
-    const QRect area = screen->availableGeometry();
-    const QSize outer = Window->size().grownBy(Frame);
+    const QPoint frame = FramePlace(screen->availableGeometry(), Window->size().grownBy(Frame), At);
     // Placed by its client area, which leaves the window manager nothing to guess.
-    const QPoint frame(area.x() + (area.width() - outer.width()) / 2,
-                       area.y() + (area.height() - outer.height()) / 2);
     Window->setGeometry(QRect(frame + QPoint(Frame.left(), Frame.top()), Window->size()));
+}
+
+QPoint FramePlace(const QRect& Area, const QSize& Outer, std::optional<QPoint> At) {
+    if (!At) {
+        return {Area.x() + (Area.width() - Outer.width()) / 2,
+                Area.y() + (Area.height() - Outer.height()) / 2};
+    }
+    const auto within = [](int at, int low, int length, int room) {
+        return qMax(low, qMin(at, low + room - length));
+    };
+    return {within(At->x(), Area.x(), Outer.width(), Area.width()),
+            within(At->y(), Area.y(), Outer.height(), Area.height())};
 }
