@@ -21,19 +21,11 @@ const QString AddressKey = QStringLiteral("address");
 const QString PortKey = QStringLiteral("port");
 const QString LocalFileKey = QStringLiteral("localfile");
 const QString RemoteFileKey = QStringLiteral("remotefile");
-// Written only for an entry that sets them, so other entries stay as they were.
-const QString BlkSizeKey = QStringLiteral("blksize");
-const QString WindowSizeKey = QStringLiteral("windowsize");
-const QString RetransmitKey = QStringLiteral("retransmit");
-const QString RetriesKey = QStringLiteral("retries");
-const QString TimeoutKey = QStringLiteral("timeout");
-const QString WaitKey = QStringLiteral("waitfortarget");
-
 // An option's stored value; 0 (not asked) for one missing or out of its range.
-qint32 OptionValue(const TIniFile& Ini, const QString& Section, const QString& Key, int Low,
-                   int High) {
-    const auto value = TryStrToInt(Ini.Value(Section, Key).value_or(QString()));
-    return value && *value >= Low && *value <= High ? *value : 0;
+qint32 OptionValue(const TIniFile& Ini, const QString& Section, const TEntryOption& Option) {
+    const auto value =
+        TryStrToInt(Ini.Value(Section, QLatin1String(Option.Key)).value_or(QString()));
+    return value && *value >= Option.Low && *value <= Option.High ? *value : 0;
 }
 
 QString SectionName(int Index) {
@@ -151,12 +143,9 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
         }
         entry->LocalFile = ini.Value(section, LocalFileKey).value_or(QString());
         entry->RemoteFile = ini.Value(section, RemoteFileKey).value_or(QString());
-        entry->BlkSize = OptionValue(ini, section, BlkSizeKey, MinBlkSize, MaxBlkSize);
-        entry->WindowSize = OptionValue(ini, section, WindowSizeKey, 1, MaxWindowSize);
-        entry->RetransmitMs = OptionValue(ini, section, RetransmitKey, 1, MaxRetransmitMs);
-        entry->Retries = OptionValue(ini, section, RetriesKey, 1, MaxRetries);
-        entry->TimeoutSeconds = OptionValue(ini, section, TimeoutKey, 1, MaxTimeoutSeconds);
-        entry->WaitForTarget = OptionValue(ini, section, WaitKey, 1, MaxWaitSeconds);
+        for (const TEntryOption& option : EntryOptions) {
+            entry.get()->*option.Field = OptionValue(ini, section, option);
+        }
         List.Append(std::move(entry));
     }
     if (n > 0) {
@@ -212,15 +201,11 @@ void Save(const TEntryList& List, const QString& Path, bool KeepEmptyStore) {
         ini.SetValue(section, PortKey, QString::number(entry->ServerPort));
         ini.SetValue(section, LocalFileKey, entry->LocalFile);
         ini.SetValue(section, RemoteFileKey, entry->RemoteFile);
-        // Written only when set, in this order after the five keys.
-        const std::pair<const QString&, qint32> optional[] = {
-            {BlkSizeKey, entry->BlkSize},         {WindowSizeKey, entry->WindowSize},
-            {RetransmitKey, entry->RetransmitMs}, {RetriesKey, entry->Retries},
-            {TimeoutKey, entry->TimeoutSeconds},  {WaitKey, entry->WaitForTarget},
-        };
-        for (const auto& [key, value] : optional) {
-            if (value > 0) {
-                ini.SetValue(section, key, QString::number(value));
+        // Written only when set, after the five keys, so other entries stay as they were.
+        for (const TEntryOption& option : EntryOptions) {
+            if (entry->*option.Field > 0) {
+                ini.SetValue(section, QLatin1String(option.Key),
+                             QString::number(entry->*option.Field));
             }
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 
 // What an entry may ask the server for: block sizes (RFC 2348) and windows (RFC 7440).
 constexpr qint32 MinBlkSize = 8;
@@ -39,3 +40,18 @@ public:
 // The entry as an upload of another local file: the same server, port, remote name and options.
 // Dropped files and the command line's FILEs go out so.
 TServerEntry WithLocalFile(const TServerEntry& Entry, const QString& LocalFile);
+
+// An option an entry may set, as the store keeps it: its key, the values it may take, and the
+// entry's field, where 0 means not set.
+struct TEntryOption {
+    const char* Key;
+    qint32 Low;
+    qint32 High;
+    qint32 TServerEntry::*Field;
+};
+
+// Every option, in the order the store writes them.
+extern const std::array<TEntryOption, 6> EntryOptions;
+
+// The option kept in Field.
+const TEntryOption& EntryOption(qint32 TServerEntry::*Field);
