@@ -43,6 +43,7 @@ void TProgressForm::CreateControls() {
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(8, 16, 225, 17);
     ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setAlignment(Qt::AlignCenter);
     ProgressBar1->setAccessibleName(QStringLiteral("送信の進捗"));

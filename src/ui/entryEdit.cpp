@@ -1,25 +1,16 @@
 #include "ui/entryEdit.h"
 
 #include "entries/IntConv.h"
+#include "ui/InputError.h"
 #include "ui/ModalResult.h"
+#include "ui/entryOptions.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
 
 TEntryEditDlg* EntryEditDlg = nullptr;
-
-namespace {
-
-void ShowError(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("エラー"), text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
-} // namespace
 
 TEntryEditDlg::TEntryEditDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
@@ -85,15 +76,22 @@ void TEntryEditDlg::BrowseButtonClick() {
 void TEntryEditDlg::OKBtnClick() {
     for (const QLineEdit* field : {EntryName, ServerAddress, ServerPort, LocalFile, RemoteFile}) {
         if (field->text().isEmpty()) {
-            ShowError(this, QStringLiteral("未記入項目があります"));
+            ShowInputError(this, QStringLiteral("未記入項目があります"));
             return;
         }
     }
     if (!TryStrToInt(ServerPort->text())) {
-        ShowError(this, QStringLiteral("サーバーポートが不正です"));
+        ShowInputError(this, QStringLiteral("サーバーポートが不正です"));
         return;
     }
     done(mrOk);
+}
+
+void TEntryEditDlg::OptionsBtnClick() {
+    OptionsDlg->SetEntry(Edited);
+    if (OptionsDlg->exec() == mrOk) {
+        Edited = OptionsDlg->Applied(Edited);
+    }
 }
 
 void TEntryEditDlg::reject() {

@@ -8,10 +8,11 @@ class QFileDialog;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
+class TEntryOptionsDlg;
 
-// The dialog in which the user types the five values of a server entry. The caller gives it an
-// entry, shows it modally and, on mrOk, takes the edited entry back; it refuses to close with OK
-// while a field is empty or the port is not an integer.
+// The dialog in which the user types the five values of a server entry, and through 詳細… its
+// options. The caller gives it an entry, shows it modally and, on mrOk, takes the edited entry
+// back; it refuses to close with OK while a field is empty or the port is not an integer.
 class TEntryEditDlg : public QDialog {
     Q_OBJECT
 
@@ -31,6 +32,8 @@ public:
     QToolButton* BrowseButton;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
+    QPushButton* OptionsBtn;
+    TEntryOptionsDlg* OptionsDlg;
     // Made when first needed: a file dialog takes longer to make than the rest of the program's
     // windows, and most runs never browse.
     QFileDialog* OpenDialog1();
@@ -38,6 +41,8 @@ public:
     void FormShow();
     void BrowseButtonClick();
     void OKBtnClick();
+    // The options set there are the entry's once this dialog closes with OK.
+    void OptionsBtnClick();
 
     void reject() override;
 

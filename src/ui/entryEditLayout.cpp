@@ -4,6 +4,7 @@
 
 #include "transfer/ScreenPlace.h"
 #include "ui/FormFont.h"
+#include "ui/entryOptions.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -38,6 +39,8 @@ void TEntryEditDlg::CreateControls() {
     BrowseButton = new QToolButton(this);
     OKBtn = new QPushButton(QStringLiteral("&OK"), this);
     CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
+    OptionsBtn = new QPushButton(QStringLiteral("詳細…"), this);
+    OptionsDlg = new TEntryOptionsDlg(this);
     setObjectName(QStringLiteral("EntryEditDlg"));
     setWindowTitle(QStringLiteral("エントリ編集"));
     setFont(FormFont());
@@ -61,6 +64,9 @@ void TEntryEditDlg::CreateControls() {
         auto* label = new QLabel(QString::fromUtf8(row.label), this);
         label->move(16, row.top + 4);
         label->adjustSize();
+        label->setBuddy(row.field);
+        // A screen reader names the field by its caption.
+        row.field->setAccessibleName(label->text());
         row.field->setObjectName(QLatin1String(row.name));
         row.field->setGeometry(120, row.top, row.width, FieldHeight);
         KeepOnOneLine(row.field);
@@ -70,6 +76,8 @@ void TEntryEditDlg::CreateControls() {
     BrowseButton->setGeometry(368, 104, 23, 22);
     BrowseButton->setIcon(QIcon(QStringLiteral(":/pictures/browse.png")));
     BrowseButton->setFocusPolicy(Qt::NoFocus);
+    BrowseButton->setAccessibleName(QStringLiteral("参照"));
+    BrowseButton->setToolTip(QStringLiteral("送信するファイルを選びます"));
     connect(BrowseButton, &QToolButton::clicked, this, [this] { BrowseButtonClick(); });
 
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -79,6 +87,9 @@ void TEntryEditDlg::CreateControls() {
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(207, 172, 75, 25);
     connect(CancelBtn, &QPushButton::clicked, this, [this] { reject(); });
+    OptionsBtn->setObjectName(QStringLiteral("OptionsBtn"));
+    OptionsBtn->setGeometry(287, 172, 75, 25);
+    connect(OptionsBtn, &QPushButton::clicked, this, [this] { OptionsBtnClick(); });
 
     setTabOrder(EntryName, ServerAddress);
     setTabOrder(ServerAddress, ServerPort);
@@ -86,4 +97,5 @@ void TEntryEditDlg::CreateControls() {
     setTabOrder(LocalFile, RemoteFile);
     setTabOrder(RemoteFile, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
+    setTabOrder(CancelBtn, OptionsBtn);
 }

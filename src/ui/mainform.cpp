@@ -16,16 +16,31 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QStyle>
+#include <QTextDocument>
+#include <QToolTip>
 #include <stdexcept>
 
 TForm1* Form1 = nullptr;
 
 namespace {
+
+// Shows a value in its label. What the label cannot show whole (cut at its edge, or a path shown
+// by its file name) is in its tooltip, and a screen reader hears it.
+void ShowValue(QLabel* label, const QString& shown, const QString& whole) {
+    label->setText(shown);
+    const bool cut =
+        shown != whole || label->fontMetrics().horizontalAdvance(shown) > label->width();
+    // Entry data is text, never markup, in the tooltip too.
+    label->setToolTip(cut ? Qt::convertFromPlainText(whole) : QString());
+    label->setAccessibleDescription(whole);
+}
 
 // What the status bar says of how the progress dialog's last upload ended.
 QString OutcomeText(int result) {
@@ -122,6 +137,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched != EntryListBox->viewport()) {
         return QWidget::eventFilter(watched, event);
     }
+    if (event->type() == QEvent::ToolTip) {
+        ShowCutName(static_cast<QHelpEvent*>(event));
+        return true;
+    }
     // Only a double click on an entry's line sends: one below the last line is on nothing, and
     // keeps the selection as a click there does.
     if (event->type() == QEvent::MouseButtonDblClick &&
@@ -139,6 +158,23 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::ShowCutName(const QHelpEvent* Event) {
+    // A name wider than its line is cut at the list's edge; hovering over it shows it whole.
+    const QModelIndex index = EntryListBox->indexAt(Event->pos());
+    const QString name = index.data().toString();
+    // A line is as wide as its text; the viewport shows what fits.
+    const QRect line =
+        EntryListBox->visualRect(index).intersected(EntryListBox->viewport()->rect());
+    const int margin = EntryListBox->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    if (index.isValid() &&
+        EntryListBox->fontMetrics().horizontalAdvance(name) + 2 * margin > line.width()) {
+        QToolTip::showText(Event->globalPos(), Qt::convertFromPlainText(name),
+                           EntryListBox->viewport(), line);
+    } else {
+        QToolTip::hideText();
+    }
 }
 
 int TForm1::ItemIndex() const {
@@ -178,7 +214,7 @@ void TForm1::RefreshDetails() {
     const int index = ItemIndex();
     if (index < 0) {
         for (QLabel* label : {ServerAddressLbl, ServerPortLbl, LocalFileLbl, RemoteFileLbl}) {
-            label->clear();
+            ShowValue(label, QString(), QString());
         }
         for (QAction* action :
              {SendAction, EditAction, DuplicateAction, DeleteAction, UpAction, DownAction}) {
@@ -194,11 +230,13 @@ void TForm1::RefreshDetails() {
                 .toStdString());
     }
     const TServerEntry* entry = EntryList.Get(index);
-    ServerAddressLbl->setText(entry->ServerAddress);
-    ServerPortLbl->setText(QString::number(entry->ServerPort));
-    LocalFileLbl->setText(FullPathChkBox->isChecked() ? entry->LocalFile
-                                                      : DisplayFileName(entry->LocalFile));
-    RemoteFileLbl->setText(entry->RemoteFile);
+    ShowValue(ServerAddressLbl, entry->ServerAddress, entry->ServerAddress);
+    ShowValue(ServerPortLbl, QString::number(entry->ServerPort),
+              QString::number(entry->ServerPort));
+    ShowValue(LocalFileLbl,
+              FullPathChkBox->isChecked() ? entry->LocalFile : DisplayFileName(entry->LocalFile),
+              entry->LocalFile);
+    ShowValue(RemoteFileLbl, entry->RemoteFile, entry->RemoteFile);
     for (QAction* action : {SendAction, EditAction, DuplicateAction, DeleteAction}) {
         action->setEnabled(true);
     }
@@ -207,7 +245,7 @@ void TForm1::RefreshDetails() {
 }
 
 void TForm1::ShowStatus(const QString& Text) {
-    StatusText->setText(Text);
+    ShowValue(StatusText, Text, Text);
 }
 
 void TForm1::SendActionExecute() {

@@ -6,6 +6,7 @@
 
 class QAction;
 class QCheckBox;
+class QHelpEvent;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -85,6 +86,7 @@ private:
     void BuildDetails();
     void BuildActions();
     void AppendLine(const QString& Text);
+    void ShowCutName(const QHelpEvent* Event);
 
     const TStoreLocation Store;
     // The store could not be read at start; what is on disk then stays as it is.

@@ -37,11 +37,15 @@ QLabel* PlainLabel(QWidget* parent, const QString& text, int x, int y) {
     return label;
 }
 
-// A value label: entry data shown literally, as wide as the panel leaves it.
-QLabel* ValueLabel(QWidget* parent, const char* name, int x, int y) {
+// A value label: entry data shown literally, as wide as the panel leaves it. A screen reader
+// names it by its caption and reads the value as its description.
+QLabel* ValueLabel(QWidget* parent, const char* name, int x, int y, const QLabel* caption) {
     auto* label = PlainLabel(parent, QString(), x, y);
     label->setObjectName(QLatin1String(name));
     label->resize(ClientWidth - x - 4, label->sizeHint().height());
+    QString accessible = caption->text();
+    accessible.chop(1);
+    label->setAccessibleName(accessible);
     return label;
 }
 
@@ -82,6 +86,7 @@ void TForm1::CreateControls() {
     EntryListBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     EntryListBox->setTextElideMode(Qt::ElideNone);
     EntryListBox->setContextMenuPolicy(Qt::CustomContextMenu);
+    EntryListBox->setAccessibleName(QStringLiteral("エントリ一覧"));
     EntryListBox->viewport()->installEventFilter(this);
     EntryListBox->installEventFilter(this);
     connect(EntryListBox, &QListWidget::itemSelectionChanged, this,
@@ -214,14 +219,18 @@ void TForm1::BuildDetails() {
     Image2->setGeometry(28, 53, 13, 13);
     Image2->setPixmap(Picture(QStringLiteral("arrow"), QSize(13, 13), devicePixelRatioF()));
 
-    PlainLabel(Panel2, QStringLiteral("サーバアドレス:"), 61, 11)->setObjectName("Label2");
-    PlainLabel(Panel2, QStringLiteral("サーバポート:"), 61, 27)->setObjectName("Label5");
-    PlainLabel(Panel2, QStringLiteral("リモートファイル名:"), 61, 43)->setObjectName("Label4");
-    PlainLabel(Panel2, QStringLiteral("ローカルファイル名:"), 13, 75)->setObjectName("Label3");
-    ServerAddressLbl = ValueLabel(Panel2, "ServerAddressLbl", 168, 11);
-    ServerPortLbl = ValueLabel(Panel2, "ServerPortLbl", 168, 27);
-    RemoteFileLbl = ValueLabel(Panel2, "RemoteFileLbl", 168, 43);
-    LocalFileLbl = ValueLabel(Panel2, "LocalFileLbl", 16, 88);
+    QLabel* label2 = PlainLabel(Panel2, QStringLiteral("サーバアドレス:"), 61, 11);
+    QLabel* label5 = PlainLabel(Panel2, QStringLiteral("サーバポート:"), 61, 27);
+    QLabel* label4 = PlainLabel(Panel2, QStringLiteral("リモートファイル名:"), 61, 43);
+    QLabel* label3 = PlainLabel(Panel2, QStringLiteral("ローカルファイル名:"), 13, 75);
+    label2->setObjectName("Label2");
+    label5->setObjectName("Label5");
+    label4->setObjectName("Label4");
+    label3->setObjectName("Label3");
+    ServerAddressLbl = ValueLabel(Panel2, "ServerAddressLbl", 168, 11, label2);
+    ServerPortLbl = ValueLabel(Panel2, "ServerPortLbl", 168, 27, label5);
+    RemoteFileLbl = ValueLabel(Panel2, "RemoteFileLbl", 168, 43, label4);
+    LocalFileLbl = ValueLabel(Panel2, "LocalFileLbl", 16, 88, label3);
 
     FullPathChkBox = new QCheckBox(QStringLiteral("フルパスで表示"), Panel2);
     FullPathChkBox->setObjectName(QStringLiteral("FullPathChkBox"));

@@ -24,6 +24,9 @@ void Type(QWidget* dialog, const char* field, const QString& text) {
     auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(field));
     QVERIFY2(edit, field);
     edit->selectAll();
+    if (text.isEmpty()) {
+        QTest::keyClick(edit, Qt::Key_Delete);
+    }
     QTest::keyClicks(edit, text);
 }
 

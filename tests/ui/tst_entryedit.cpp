@@ -1,6 +1,7 @@
 #include "support/ModalDriver.h"
 #include "ui/ModalResult.h"
 #include "ui/entryEdit.h"
+#include "ui/entryOptions.h"
 
 #include <QClipboard>
 #include <QFileDialog>
@@ -21,6 +22,8 @@ private slots:
     void init();
     void cleanup();
     void layout();
+    void options_data();
+    void options();
     void validation_data();
     void validation();
     void escapeCancelsUntouched();
@@ -86,19 +89,110 @@ void TestEntryEdit::layout() {
     QCOMPARE(dlg->BrowseButton->focusPolicy(), Qt::NoFocus);
     QCOMPARE(dlg->OpenDialog1()->nameFilters(),
              (QStringList{"全てのファイル (*)", "binファイル (*.bin)", "exeファイル (*.exe)"}));
+    QCOMPARE(dlg->OptionsBtn->geometry(), QRect(287, 172, 75, 25));
     // With the program's font every caption ends before its field begins.
-    for (const QLabel* label : dlg->findChildren<QLabel*>()) {
+    for (const QLabel* label : dlg->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
         QVERIFY2(label->x() + label->sizeHint().width() <= 120, qPrintable(label->text()));
     }
     dlg->show();
     QCOMPARE(dlg->focusWidget(), dlg->EntryName);
     QList<QWidget*> order{dlg->focusWidget()};
-    while (order.size() < 7) {
+    while (order.size() < 8) {
         QTest::keyClick(order.last(), Qt::Key_Tab);
         order.append(dlg->focusWidget());
     }
-    QCOMPARE(order, (QList<QWidget*>{dlg->EntryName, dlg->ServerAddress, dlg->ServerPort,
-                                     dlg->LocalFile, dlg->RemoteFile, dlg->OKBtn, dlg->CancelBtn}));
+    QCOMPARE(order,
+             (QList<QWidget*>{dlg->EntryName, dlg->ServerAddress, dlg->ServerPort, dlg->LocalFile,
+                              dlg->RemoteFile, dlg->OKBtn, dlg->CancelBtn, dlg->OptionsBtn}));
+    dlg->hide();
+
+    // The options dialog: each caption ends before its field, each unit within the dialog.
+    TEntryOptionsDlg* options = dlg->OptionsDlg;
+    QCOMPARE(options->windowTitle(), QStringLiteral("詳細設定"));
+    const QList<QLineEdit*> fields = options->findChildren<QLineEdit*>();
+    QCOMPARE(fields.size(), 6);
+    for (const QLabel* label : options->findChildren<QLabel*>()) {
+        const int right = label->x() + label->sizeHint().width();
+        QVERIFY2(label->x() > fields[0]->x() || label->buddy() == nullptr ||
+                     right <= fields[0]->x(),
+                 qPrintable(label->text()));
+        QVERIFY2(right <= options->width(), qPrintable(label->text()));
+    }
+    options->show();
+    QList<QWidget*> optionsOrder;
+    for (QWidget* at = options->BlkSize; optionsOrder.size() < 8; at = options->focusWidget()) {
+        optionsOrder.append(at);
+        at->setFocus();
+        QTest::keyClick(at, Qt::Key_Tab);
+    }
+    QCOMPARE(optionsOrder,
+             (QList<QWidget*>{options->BlkSize, options->WindowSize, options->WaitForTarget,
+                              options->Retransmit, options->Retries, options->Timeout,
+                              options->OKBtn, options->CancelBtn}));
+    options->hide();
+}
+
+void TestEntryEdit::options_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("value");
+    // clang-format off
+    QTest::newRow("empty: not asked")  << "BlkSize"       << ""        << "" << 0;
+    QTest::newRow("blanks: not asked") << "WindowSize"    << "  "      << "" << 0;
+    QTest::newRow("least block")       << "BlkSize"       << "8"       << "" << 8;
+    QTest::newRow("below the least")   << "BlkSize"       << "7"       << "ブロックサイズには 8 から 65464 までの整数を入力してください" << 0;
+    QTest::newRow("largest block")     << "BlkSize"       << "65464"   << "" << 65464;
+    QTest::newRow("hexadecimal")       << "BlkSize"       << "0x5BC"   << "" << 1468;
+    QTest::newRow("letters")           << "WindowSize"    << "16a"     << "ウィンドウサイズには 1 から 65535 までの整数を入力してください" << 0;
+    QTest::newRow("a day's wait")      << "WaitForTarget" << "86400"   << "" << 86400;
+    QTest::newRow("retransmit beyond") << "Retransmit"    << "600001"  << "再送間隔には 1 から 600000 までの整数を入力してください" << 0;
+    QTest::newRow("no sends")          << "Retries"       << "0"       << "送信回数には 1 から 1000 までの整数を入力してください" << 0;
+    QTest::newRow("negative")          << "Timeout"       << "-1"      << "サーバーの再送間隔には 1 から 255 までの整数を入力してください" << 0;
+    QTest::newRow("server's largest")  << "Timeout"       << "255"     << "" << 255;
+    // clang-format on
+}
+
+void TestEntryEdit::options() {
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+    QFETCH(int, value);
+    TServerEntry entry;
+    entry.Retries = 12;
+    dlg->SetEntry(entry);
+    ShownBox shown;
+    OnNextModal([&](QWidget* options) {
+        auto* edit = options->findChild<QLineEdit*>(field);
+        Type(options, qPrintable(field), text);
+        if (!error.isEmpty()) {
+            Answer(QMessageBox::Ok, &shown);
+        }
+        QTest::keyClick(edit, Qt::Key_Return);
+        if (!error.isEmpty()) {
+            // Refused: the dialog stays open, the field named in the box and in focus.
+            QVERIFY(options->isVisible());
+            QCOMPARE(options->focusWidget(), edit);
+            options->close();
+        }
+    });
+    dlg->OptionsBtn->click();
+    QCOMPARE(shown.text, error);
+    if (!error.isEmpty()) {
+        QCOMPARE(shown.title, QStringLiteral("エラー"));
+    }
+    const TServerEntry edited = dlg->Entry();
+    const qint32 TServerEntry::*option = field == "BlkSize"         ? &TServerEntry::BlkSize
+                                         : field == "WindowSize"    ? &TServerEntry::WindowSize
+                                         : field == "WaitForTarget" ? &TServerEntry::WaitForTarget
+                                         : field == "Retransmit"    ? &TServerEntry::RetransmitMs
+                                         : field == "Retries"       ? &TServerEntry::Retries
+                                                                    : &TServerEntry::TimeoutSeconds;
+    // A refusal keeps what the entry had; the others keep theirs either way.
+    QCOMPARE(edited.*option, error.isEmpty() ? value : entry.*option);
+    if (field != "Retries") {
+        QCOMPARE(edited.Retries, 12);
+    }
 }
 
 void TestEntryEdit::validation_data() {
@@ -187,7 +281,7 @@ void TestEntryEdit::browseSetsOnlyLocalFile() {
 }
 
 void TestEntryEdit::keysWithoutFieldsAreKept() {
-    // The keys the dialog shows no field for survive an edit of the others.
+    // The options survive an edit of the five values.
     TServerEntry entry;
     entry.EntryName = QStringLiteral("recovery");
     entry.BlkSize = 1468;

@@ -9,13 +9,16 @@
 #include "transfer/UProgressForm.h"
 #include "ui/UAboutDialog.h"
 #include "ui/entryEdit.h"
+#include "ui/entryOptions.h"
 #include "ui/mainform.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,8 +27,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QUrl>
 #include <memory>
 
@@ -41,6 +46,13 @@ QByteArray Store(const QStringList& names) {
                     .toUtf8();
     }
     return text;
+}
+
+// A tooltip as the user reads it.
+QString TipText(const QString& tip) {
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText();
 }
 
 QByteArray ReadAll(const QString& path) {
@@ -76,7 +88,12 @@ private slots:
     void entryCommands_data();
     void entryCommands();
     void editOnlyThePortKeepsTheLine();
-    void editAndDuplicateKeepOptions();
+    void optionsReachTheStore_data();
+    void optionsReachTheStore();
+    void accessibleNames_data();
+    void accessibleNames();
+    void cutValuesShowWhole_data();
+    void cutValuesShowWhole();
     void entryDataShowsLiterally();
     void sendShowsResult_data();
     void sendShowsResult();
@@ -372,24 +389,57 @@ void TestMainForm::editOnlyThePortKeepsTheLine() {
     QCOMPARE(form->StatusText->text(), QString());
 }
 
-void TestMainForm::editAndDuplicateKeepOptions() {
-    const QByteArray options("blksize=1468\r\nwindowsize=16\r\n");
+void TestMainForm::optionsReachTheStore_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QByteArray>("stored"); // each of the two entries' options, in the store
+    const QByteArray before("blksize=1468\r\nwindowsize=16\r\n");
+    QTest::newRow("edit kept by OK") << "ok" << QByteArray("blksize=1024\r\nwaitfortarget=120\r\n");
+    QTest::newRow("edit discarded by Cancel") << "cancel" << before;
+    QTest::newRow("options dialog cancelled") << "options cancel" << before;
+}
+
+void TestMainForm::optionsReachTheStore() {
+    // The entry's options are set in the options dialog of the edit dialog, kept by its OK,
+    // discarded by its Cancel, and copied by Duplicate; a new entry starts without any.
+    QFETCH(QString, how);
+    QFETCH(QByteArray, stored);
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Store({"a"}) + options);
+        file.write(Store({"a"}) + "blksize=1468\r\nwindowsize=16\r\n");
     }
     open({});
-    OnNextModal([](QWidget* dialog) {
+    OnNextModal([&](QWidget* dialog) {
         Type(dialog, "ServerPort", QStringLiteral("70"));
-        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);
+        OnNextModal([&](QWidget* options) {
+            QCOMPARE(options->findChild<QLineEdit*>("BlkSize")->text(), QStringLiteral("1468"));
+            Type(options, "BlkSize", QStringLiteral("1024"));
+            Type(options, "WindowSize", QString());
+            Type(options, "WaitForTarget", QStringLiteral("120"));
+            auto* button =
+                options->findChild<QPushButton*>(how == "options cancel" ? "CancelBtn" : "OKBtn");
+            button->click();
+        });
+        dialog->findChild<QPushButton*>("OptionsBtn")->click();
+        dialog->findChild<QPushButton*>(how == "cancel" ? "CancelBtn" : "OKBtn")->click();
     });
     form->EditAction->trigger();
     form->DuplicateAction->trigger();
+    QString offered = QStringLiteral("unset");
+    OnNextModal([&](QWidget* dialog) {
+        OnNextModal([&](QWidget* options) {
+            offered = options->findChild<QLineEdit*>("BlkSize")->text();
+            options->close();
+        });
+        dialog->findChild<QPushButton*>("OptionsBtn")->click();
+        dialog->close();
+    });
+    form->NewAction->trigger();
+    QCOMPARE(offered, QString());
     QVERIFY(form->close());
-    const QByteArray stored = ReadAll(path);
-    QCOMPARE(stored.count(options), 2);
-    QCOMPARE(stored.count("port=70\r\n"), 2);
+    const QByteArray text = ReadAll(path);
+    QCOMPARE(text.count(stored), 2);
+    QCOMPARE(text.count(how == "cancel" ? "port=69\r\n" : "port=70\r\n"), 2);
 }
 
 void TestMainForm::entryDataShowsLiterally() {
@@ -402,6 +452,94 @@ void TestMainForm::entryDataShowsLiterally() {
         QCOMPARE(label->textFormat(), Qt::PlainText);
     }
     QCOMPARE(form->ServerAddressLbl->text(), QStringLiteral("<i>host</i>"));
+}
+
+void TestMainForm::accessibleNames_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description"); // or the value a screen reader hears
+    // clang-format off
+    QTest::newRow("list")           << "main" << "EntryListBox"     << "エントリ一覧"       << "";
+    QTest::newRow("address value")  << "main" << "ServerAddressLbl" << "サーバアドレス"     << "127.0.0.1";
+    QTest::newRow("port value")     << "main" << "ServerPortLbl"    << "サーバポート"       << "69";
+    QTest::newRow("remote value")   << "main" << "RemoteFileLbl"    << "リモートファイル名" << "a.bin";
+    QTest::newRow("local value")    << "main" << "LocalFileLbl"     << "ローカルファイル名" << "C:\\images\\a.bin";
+    QTest::newRow("entry name")     << "edit" << "EntryName"        << "エントリ名"         << "";
+    QTest::newRow("server address") << "edit" << "ServerAddress"    << "サーバーアドレス"   << "";
+    QTest::newRow("server port")    << "edit" << "ServerPort"       << "サーバーポート"     << "";
+    QTest::newRow("local file")     << "edit" << "LocalFile"        << "ローカルファイル名" << "";
+    QTest::newRow("remote file")    << "edit" << "RemoteFile"       << "リモートファイル名" << "";
+    QTest::newRow("browse")         << "edit" << "BrowseButton"     << "参照"               << "";
+    QTest::newRow("options button") << "edit" << "OptionsBtn"       << "詳細…"              << "";
+    QTest::newRow("block size")     << "options" << "BlkSize"       << "ブロックサイズ (blksize)"          << "";
+    QTest::newRow("window size")    << "options" << "WindowSize"    << "ウィンドウサイズ (windowsize)"     << "";
+    QTest::newRow("wait")           << "options" << "WaitForTarget" << "機器の起動待ち (waitfortarget)"    << "";
+    QTest::newRow("retransmit")     << "options" << "Retransmit"    << "再送間隔 (retransmit)"             << "";
+    QTest::newRow("retries")        << "options" << "Retries"       << "送信回数 (retries)"                << "";
+    QTest::newRow("timeout")        << "options" << "Timeout"       << "サーバーの再送間隔 (timeout)"      << "";
+    QTest::newRow("progress bar")   << "progress" << "ProgressBar1" << "送信の進捗"                        << "0";
+    // clang-format on
+}
+
+void TestMainForm::accessibleNames() {
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    QFETCH(QString, description);
+    open({"a"});
+    QWidget* root = window == "main"      ? static_cast<QWidget*>(form.get())
+                    : window == "edit"    ? edit.get()
+                    : window == "options" ? static_cast<QWidget*>(edit->OptionsDlg)
+                                          : progress.get();
+    QWidget* widget = root->findChild<QWidget*>(control);
+    QVERIFY(widget);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
+    if (QAccessibleValueInterface* value = accessible->valueInterface()) {
+        QCOMPARE(value->currentValue().toString(), description);
+    } else if (!description.isEmpty()) {
+        QCOMPARE(accessible->text(QAccessible::Description), description);
+    }
+}
+
+void TestMainForm::cutValuesShowWhole_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("tip"); // empty: the label shows the value whole
+    const QString v6 = QStringLiteral("2001:db8:1234:5678:9abc:def0:1234:5678");
+    const QString path = QStringLiteral("/srv/firmware/core-switches/rack-7/core-7.3.bin");
+    // clang-format off
+    QTest::newRow("short address")   << "ServerAddressLbl" << "192.0.2.1"  << "";
+    QTest::newRow("IPv6 address")    << "ServerAddressLbl" << v6           << v6;
+    QTest::newRow("markup as text")  << "ServerAddressLbl" << "<b>" + v6   << "<b>" + v6;
+    QTest::newRow("local file name") << "LocalFileLbl"     << path         << path;
+    QTest::newRow("long remote")     << "RemoteFileLbl"    << "config/" + v6 << "config/" + v6;
+    // clang-format on
+}
+
+void TestMainForm::cutValuesShowWhole() {
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    QFETCH(QString, tip);
+    open({"a", QStringLiteral("a very long entry name that the list cuts at its edge, and more")});
+    TServerEntry* entry = EntryList.Get(0);
+    entry->ServerAddress = entry->LocalFile = entry->RemoteFile = value;
+    form->RefreshDetails();
+    QCOMPARE(TipText(form->findChild<QLabel*>(label)->toolTip()), tip);
+
+    // A name cut at the list's edge shows whole where the pointer rests on it; a short one
+    // shows nothing.
+    for (int row : {0, 1}) {
+        const QRect line = form->EntryListBox->visualItemRect(form->EntryListBox->item(row));
+        QHelpEvent hover(QEvent::ToolTip, line.center(),
+                         form->EntryListBox->viewport()->mapToGlobal(line.center()));
+        QCoreApplication::sendEvent(form->EntryListBox->viewport(), &hover);
+        QCOMPARE(TipText(QToolTip::text()), row == 1 ? EntryList.Get(1)->EntryName : QString());
+        QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible());
+    }
 }
 
 void TestMainForm::sendShowsResult_data() {
