@@ -4,10 +4,19 @@
 #include "transfer/Upload.h"
 
 #include <QCloseEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QProgressBar>
 #include <QTimer>
 
 TProgressForm* ProgressForm = nullptr;
+
+namespace {
+
+// Smaller than this, text is not worth showing.
+constexpr int MinTextPixels = 8;
+
+} // namespace
 
 TProgressForm::TProgressForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
@@ -69,6 +78,14 @@ void TProgressForm::Upload1Wait(int SecondsLeft) {
 }
 
 void TProgressForm::SayOnBar(const QString& Text) {
+    // The bar is narrow: a long wait's text is drawn smaller rather than cut.
+    QFont font = this->font();
+    const int room = ProgressBar1->contentsRect().width() - 4;
+    for (int pixels = QFontInfo(font).pixelSize();
+         pixels > MinTextPixels && QFontMetrics(font).horizontalAdvance(Text) > room; --pixels) {
+        font.setPixelSize(pixels - 1);
+    }
+    ProgressBar1->setFont(font);
     ProgressBar1->setTextVisible(!Text.isEmpty());
     // The bar's format reads % as the start of a placeholder.
     ProgressBar1->setFormat(QString(Text).replace(u'%', QStringLiteral("%%")));

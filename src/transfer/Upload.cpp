@@ -141,7 +141,9 @@ void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
         WaitDeadlineNs = SendClock.nsecsElapsed() + qint64(Target.WaitForTarget) * WaitStepNs();
         Timer1->setInterval(FWaitStepMs);
     }
-    SendWriteRequest(options.Any() ? options : Tftp::OptionRequest());
+    if (SendWriteRequest(options.Any() ? options : Tftp::OptionRequest()) && Waiting() && OnWait) {
+        OnWait(Target.WaitForTarget);
+    }
 }
 
 bool TUpload::OpenServer() {

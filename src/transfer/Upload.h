@@ -114,7 +114,8 @@ public:
     std::function<void(qint64 Acked, qint64 Total)> OnProgress;
     // Once for every upload started or aborted.
     std::function<void(TransferResult Result)> OnEnd;
-    // Once a step while the upload waits for a device to come up, with the seconds left.
+    // When the upload begins to wait for a device to come up, and once a step while it waits,
+    // with the seconds left.
     std::function<void(int SecondsLeft)> OnWait;
     // Each trace line, while Tracing says lines are wanted (always, when Tracing is empty).
     std::function<void(const QString& Line)> OnTrace;

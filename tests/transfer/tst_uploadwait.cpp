@@ -155,7 +155,7 @@ void TestUploadWait::waitLinesAndProgress() {
         f.server.acknowledgeNormally(d);
     };
     QCOMPARE(f.run(), int(trCompleted));
-    QCOMPARE(left, (QList<int>{4, 3}));
+    QCOMPARE(left, (QList<int>{5, 4, 3}));
     QCOMPARE(
         f.trace().filter("waiting for the server").mid(0, 2),
         (QStringList{"waiting for the server (4 s left)", "waiting for the server (3 s left)"}));
