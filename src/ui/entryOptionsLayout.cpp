@@ -4,6 +4,7 @@
 
 #include "transfer/ScreenPlace.h"
 #include "ui/FormFont.h"
+#include "ui/PlainLabel.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,14 +17,6 @@ constexpr int RowTop = 10;
 constexpr int RowHeight = 28;
 constexpr int FieldLeft = 184;
 constexpr int UnitLeft = 256;
-
-QLabel* PlainLabel(QWidget* parent, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
-}
 
 } // namespace
 

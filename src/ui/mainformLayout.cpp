@@ -6,6 +6,7 @@
 #include "net/ApplicationException.h"
 #include "ui/DROPDST.h"
 #include "ui/FormFont.h"
+#include "ui/PlainLabel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -27,14 +28,6 @@ constexpr int ButtonHeight = 47;
 
 QPixmap Picture(const QString& name, QSize size, qreal ratio) {
     return QIcon(QStringLiteral(":/pictures/%1.png").arg(name)).pixmap(size, ratio);
-}
-
-QLabel* PlainLabel(QWidget* parent, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->move(x, y);
-    label->adjustSize();
-    return label;
 }
 
 // A value label: entry data shown literally, as wide as the panel leaves it. A screen reader
