@@ -572,14 +572,12 @@ void TestUpload::callbacksMayEndStartOrDelete_data() {
     const int done = trCompleted;
     const int aborted = trAborted;
     // clang-format off
-    QTest::newRow("end, abort")       << "end"      << "abort"  << QList<int>{done};
     QTest::newRow("end, start")       << "end"      << "start"  << QList<int>{done, done};
     QTest::newRow("end, delete")      << "end"      << "delete" << QList<int>{done};
     QTest::newRow("progress, abort")  << "progress" << "abort"  << QList<int>{aborted};
     QTest::newRow("progress, start")  << "progress" << "start"  << QList<int>{aborted, done};
     QTest::newRow("progress, delete") << "progress" << "delete" << QList<int>{};
     QTest::newRow("last block, start") << "last"    << "start"  << QList<int>{aborted, done};
-    QTest::newRow("last block, delete") << "last"   << "delete" << QList<int>{};
     QTest::newRow("wait, abort")      << "wait"     << "abort"  << QList<int>{aborted};
     QTest::newRow("wait, start")      << "wait"     << "start"  << QList<int>{aborted, done};
     QTest::newRow("wait, delete")     << "wait"     << "delete" << QList<int>{};
