@@ -23,11 +23,6 @@ void TRoundTrip::Sample(qint64 Ns) {
     FSmoothedNs = (7 * FSmoothedNs + Ns) / 8;
 }
 
-void TRoundTrip::Reset() {
-    FSmoothedNs = -1;
-    VariationNs = 0;
-}
-
 qint64 TRoundTrip::CopyWindowNs(qint64 PeriodNs) const {
     if (FSmoothedNs < 0) {
         return PeriodNs / UnmeasuredDivisor;

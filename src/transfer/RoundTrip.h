@@ -8,7 +8,6 @@
 class TRoundTrip {
 public:
     void Sample(qint64 Ns);
-    void Reset();
     // A repeat that comes sooner than this after the last send is a copy: a few round trips,
     // but no less than a busy machine may take to read an answer that came at once, and no
     // more than the retransmission period. A tenth of the period until the server has answered.
