@@ -108,6 +108,7 @@ void TForm1::CreateControls() {
     StatusText = new QLabel(StatusBar1);
     StatusText->setObjectName(QStringLiteral("StatusText"));
     StatusText->setTextFormat(Qt::PlainText);
+    StatusText->setAccessibleName(QStringLiteral("状態"));
     StatusBar1->addPermanentWidget(StatusText, 1);
 
     DropDst1 = new TDropDst(this);

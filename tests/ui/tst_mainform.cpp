@@ -479,6 +479,10 @@ void TestMainForm::accessibleNames() {
     QCOMPARE(address->text(QAccessible::Name), QStringLiteral("サーバアドレス"));
     QCOMPARE(address->text(QAccessible::Description), QStringLiteral("127.0.0.1"));
     QCOMPARE(named(form->LocalFileLbl), QStringLiteral("ローカルファイル名"));
+    form->ShowStatus(QStringLiteral("送信完了"));
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(form->StatusText);
+    QCOMPARE(status->text(QAccessible::Name), QStringLiteral("状態"));
+    QCOMPARE(status->text(QAccessible::Description), QStringLiteral("送信完了"));
     QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(progress->ProgressBar1);
     QCOMPARE(bar->text(QAccessible::Name), QStringLiteral("送信の進捗"));
     QCOMPARE(bar->valueInterface()->currentValue().toInt(), 0);
