@@ -636,8 +636,9 @@ void TestUpload::callbacksMayEndStartOrDelete() {
             act();
         }
     };
-    upload->OnWait = [&](int) {
-        if (callback == "wait") {
+    upload->OnWait = [&](int left) {
+        // A step's, which the retransmission timer tells, not the first, which Start does.
+        if (callback == "wait" && left < t.entry.WaitForTarget) {
             act();
         }
     };
