@@ -28,14 +28,15 @@ quint16 CheckedPort(qint32 port) {
 }
 
 // The first error the host or a router sent back about an earlier datagram, taken off the
-// socket's error queue; 0 when there is none.
-int TakeQueuedError(int socket) {
+// socket's error queue, and the destination of that datagram (none when the queue was empty);
+// 0 when there is no error.
+int TakeQueuedError(int socket, TSocketAddress& about) {
     char control[512];
-    sockaddr_storage offender{};
+    about = TSocketAddress();
     iovec nothing{nullptr, 0};
     msghdr message{};
-    message.msg_name = &offender;
-    message.msg_namelen = sizeof offender;
+    message.msg_name = &about.Storage;
+    message.msg_namelen = sizeof about.Storage;
     message.msg_iov = &nothing;
     message.msg_iovlen = 1;
     message.msg_control = control;
@@ -43,6 +44,7 @@ int TakeQueuedError(int socket) {
     if (recvmsg(socket, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
         return 0;
     }
+    about.Length = message.msg_namelen;
     int error = 0;
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c && !error; c = CMSG_NXTHDR(&message, c)) {
         if ((c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR) ||
@@ -222,6 +224,18 @@ QString TUdp::RemoteAddress() const {
     return Destination.Length > 0 ? Destination.Text() : QString();
 }
 
+bool TUdp::ErrorAboutRemote() const {
+    // An error the queue did not place is taken to be about the destination, as any used to be.
+    return ErrorAbout.Length == 0 ||
+           (ErrorAbout.SameHost(Destination) && ErrorAbout.Port() == Destination.Port());
+}
+
+QString TUdp::ErrorAboutText() const {
+    return ErrorAbout.Length == 0
+               ? QString()
+               : QStringLiteral("%1 port %2").arg(ErrorAbout.Text()).arg(ErrorAbout.Port());
+}
+
 QString TUdp::SocketErrorText(qint32 Code) {
     return WinSock::ErrorText(Code);
 }
@@ -258,7 +272,7 @@ void TUdp::NotifierActivated() {
     }
     // An error the network sent back comes first, in a notification of its own; a datagram
     // waiting behind it keeps the socket readable and is reported next.
-    const int error = TakeQueuedError(SocketHandle);
+    const int error = TakeQueuedError(SocketHandle, ErrorAbout);
     TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle),
                      MakeLParam(FD_READ, quint16(WinSock::FromErrno(error))), 0};
     if (error != 0) {

@@ -54,6 +54,11 @@ public:
     // An error the network sent back about an earlier datagram (nothing listens on the port,
     // no route to the host). Without a handler the notification raises it.
     TSocketErrorEvent OnError;
+    // Whether the last such error is about the datagrams sent to the destination, address and
+    // port, rather than about a reply to some other sender; and whom it is about, "127.0.0.1
+    // port 9" (empty when the network did not say).
+    bool ErrorAboutRemote() const;
+    QString ErrorAboutText() const;
 
     // Creates the socket, resolves Address and registers for read notifications. Does nothing
     // when already open. Raises EUdpException or ERangeError and leaves the endpoint closed.
@@ -101,4 +106,6 @@ private:
     TSocketAddress Destination;
     // Where the last datagram came from.
     TSocketAddress Peer;
+    // The destination of the datagram the last error was about.
+    TSocketAddress ErrorAbout;
 };

@@ -28,6 +28,8 @@ constexpr qint32 MaxWaitsInVain = 3;
 // Errors the network sends back that say the server cannot be reached at this address.
 constexpr quint16 WsaConnectionRefused = 10061;
 constexpr quint16 WsaMessageSize = 10040;
+constexpr quint16 WsaNetworkUnreachable = 10051;
+constexpr quint16 WsaHostUnreachable = 10065;
 
 } // namespace
 
@@ -585,12 +587,26 @@ void TUpload::Udp1Error(QObject*, quint16 Error) {
     }
     const QString why = Error == WsaConnectionRefused ? QStringLiteral("port unreachable")
                                                       : WinSock::ErrorText(Error);
+    // A reply to a stranger whose port has closed comes back too: it says nothing of the server,
+    // and anyone who can send a datagram here could otherwise end the upload.
+    if (!Udp1->ErrorAboutRemote()) {
+        Trace("%1 about %2, not the server: ignored", why, Udp1->ErrorAboutText());
+        return;
+    }
     Trace("socket error: %1", why);
     // The path's word that a datagram was too large changes nothing: the system sends smaller
     // fragments from now on.
-    if (Error != WsaMessageSize) {
-        Unreachable(why);
+    if (Error == WsaMessageSize) {
+        return;
     }
+    // A device that stops answering ARP a moment (one that erases its flash) is not reached by
+    // that send, as if it had been lost; the next one may be.
+    if ((Error == WsaHostUnreachable || Error == WsaNetworkUnreachable) &&
+        (Waiting() || RetryCount + 1 < MaxSends)) {
+        Trace("counted as a lost packet");
+        return;
+    }
+    Unreachable(why);
 }
 
 void TUpload::Unreachable(const QString& why) {

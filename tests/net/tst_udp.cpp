@@ -410,6 +410,8 @@ void TestUdp::portUnreachableIsReported() {
     };
     udp.SendText("ping", 4);
     QTRY_COMPARE(errors, QList<quint16>{10061});
+    QVERIFY(udp.ErrorAboutRemote());
+    QCOMPARE(udp.ErrorAboutText(), QStringLiteral("127.0.0.1 port %1").arg(udp.Port));
 
     // The error is taken off the socket: a datagram that arrives next is read as usual.
     LoopbackSocket peer;

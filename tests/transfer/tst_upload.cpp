@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <future>
+#include <optional>
 
 using Datagram = ScriptedTftpServer::Datagram;
 
@@ -76,6 +77,8 @@ private slots:
     void ackZeroAgainFromServer();
     void strangersChangeNothing_data();
     void strangersChangeNothing();
+    void unreachableHostIsALostPacket_data();
+    void unreachableHostIsALostPacket();
     void errorPackets_data();
     void errorPackets();
     void silentServerTimesOut();
@@ -391,39 +394,91 @@ void TestUpload::strangersChangeNothing_data() {
     QTest::addColumn<QByteArray>("strangerAddress");
     QTest::addColumn<QByteArray>("datagram");
     QTest::addColumn<bool>("refused");
+    QTest::addColumn<bool>("closes"); // the stranger's port closes before the refusal comes
     const QByteArray here = "127.0.0.1";
     // A second transfer the server started for a copy of the request.
-    QTest::newRow("ack 0 from another port") << here << ScriptedTftpServer::ack(0) << true;
+    QTest::newRow("ack 0 from another port") << here << ScriptedTftpServer::ack(0) << true << false;
     QTest::newRow("ack of the lost block from another port")
-        << here << ScriptedTftpServer::ack(2) << true;
+        << here << ScriptedTftpServer::ack(2) << true << false;
     QTest::newRow("ack of the lost block from another address")
-        << QByteArray("127.0.0.2") << ScriptedTftpServer::ack(2) << true;
-    QTest::newRow("oack from another port") << here << QByteArray("\0\6", 2) << true;
+        << QByteArray("127.0.0.2") << ScriptedTftpServer::ack(2) << true << false;
+    QTest::newRow("oack from another port") << here << QByteArray("\0\6", 2) << true << false;
     // An error is never answered: two endpoints would answer each other's for ever.
     QTest::newRow("error from another port")
-        << here << ScriptedTftpServer::error(0, "go away") << false;
+        << here << ScriptedTftpServer::error(0, "go away") << false << false;
+    // The refusal comes back as "port unreachable", about the stranger and not the server.
+    QTest::newRow("ack from a port that closes")
+        << here << ScriptedTftpServer::ack(2) << true << true;
 }
 
 void TestUpload::strangersChangeNothing() {
     QFETCH(QByteArray, strangerAddress);
     QFETCH(QByteArray, datagram);
     QFETCH(bool, refused);
+    QFETCH(bool, closes);
     UploadFixture f;
     f.entry.RetransmitMs = 100;
-    LoopbackSocket stranger(strangerAddress.constData());
+    std::optional<LoopbackSocket> stranger(std::in_place, strangerAddress.constData());
+    const quint16 strangerPort = stranger->port();
     // Block 2 is lost; a stranger speaks instead, and the time-out brings block 2 through.
-    f.server.onceAtBlock(2, [&](const Datagram&) { stranger.sendTo(f.server.client(), datagram); });
+    f.server.onceAtBlock(2, [&](const Datagram&) {
+        stranger->sendTo(f.server.client(), datagram);
+        if (closes) {
+            stranger.reset();
+        }
+    });
     const QByteArray content = PatternBytes(1500);
     f.setFile(content);
     QCOMPARE(f.run(), int(trCompleted));
     QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
     QCOMPARE(f.server.file(), content);
     QCOMPARE(f.trace().filter("unknown transfer ID").size(), 1);
+    if (closes) {
+        QCOMPARE(f.trace().filter("not the server: ignored"),
+                 QStringList{QStringLiteral("port unreachable about 127.0.0.1 port %1, not the "
+                                            "server: ignored")
+                                 .arg(strangerPort)});
+        return;
+    }
     // The upload has ended: a refusal, if any, went out long ago.
-    const auto answer = stranger.receive(0);
+    const auto answer = stranger->receive(0);
     QCOMPARE(answer.has_value(), refused);
     if (refused) {
         QCOMPARE(answer->bytes, QByteArray("\0\5\0\5Unknown transfer ID\0", 24));
+    }
+}
+
+void TestUpload::unreachableHostIsALostPacket_data() {
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("retries");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("failure");
+    // clang-format off
+    QTest::newRow("host unreachable, sends left")    << 10065 << 0 << int(trCompleted)   << "";
+    QTest::newRow("network unreachable, sends left") << 10051 << 0 << int(trCompleted)   << "";
+    QTest::newRow("host unreachable at the last send") << 10065 << 1 << int(trSocketError) << "No route to host: 127.0.0.1 port %1";
+    // The server has gone: its transfer port closed in mid-transfer ends the upload at once.
+    QTest::newRow("port unreachable")                << 10061 << 0 << int(trSocketError) << "port unreachable: 127.0.0.1 port %1";
+    // clang-format on
+}
+
+void TestUpload::unreachableHostIsALostPacket() {
+    // A device on the segment that stops answering ARP while it erases its flash: the host
+    // says it cannot be reached, for one send, and the time-out's resend gets through.
+    QFETCH(int, error);
+    QFETCH(int, retries);
+    QFETCH(int, result);
+    QFETCH(QString, failure);
+    UploadFixture f;
+    f.entry.RetransmitMs = 50;
+    f.entry.Retries = retries;
+    f.server.onceAtBlock(2, [&](const Datagram&) { f.upload.Udp1Error(nullptr, quint16(error)); });
+    f.setFile(PatternBytes(1500));
+    QCOMPARE(f.run(), result);
+    QCOMPARE(f.upload.FailureText(), failure.arg(f.server.transferPort()));
+    if (result == trCompleted) {
+        QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
+        QCOMPARE(f.trace().filter("counted as a lost packet").size(), 1);
     }
 }
 
