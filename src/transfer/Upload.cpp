@@ -571,6 +571,11 @@ void TUpload::Timer1Timer() {
         }
         return;
     }
+    // A refused request went again sooner than the period; what follows has the period.
+    if (Timer1->interval() != Period) {
+        Timer1->stop();
+        Timer1->setInterval(Period);
+    }
     ++RetryCount;
     if (RetryCount >= MaxSends) {
         FAllDataSent = Phase == TPhase::Sending && BlockNo == LastBlock();
@@ -604,6 +609,19 @@ void TUpload::Udp1Error(QObject*, quint16 Error) {
     if ((Error == WsaHostUnreachable || Error == WsaNetworkUnreachable) &&
         (Waiting() || RetryCount + 1 < MaxSends)) {
         Trace("counted as a lost packet");
+        return;
+    }
+    // Nothing listens yet where the request went, and there is no other address to try: a
+    // server that is starting, or restarting between files, opens its port a moment later. The
+    // request goes again after a second instead of a whole period, and only the last send's
+    // refusal ends the upload.
+    if (Error == WsaConnectionRefused && Phase != TPhase::Sending && !Waiting() &&
+        AddressIndex + 1 >= Addresses.size() && RetryCount + 1 < MaxSends) {
+        const int soon = qMin(Period, FWaitStepMs);
+        Trace("the request goes again in %1 ms", soon);
+        Timer1->stop();
+        Timer1->setInterval(soon);
+        Timer1->start();
         return;
     }
     Unreachable(why);

@@ -97,6 +97,8 @@ private slots:
     void abortWhileNameIsLookedUp();
     void nextAddressWhenPortUnreachable_data();
     void nextAddressWhenPortUnreachable();
+    void portOpensAMomentLater_data();
+    void portOpensAMomentLater();
     void failedSendEndsAtOnce();
 };
 
@@ -885,8 +887,9 @@ void TestUpload::nextAddressWhenPortUnreachable() {
     QFETCH(int, result);
     QFETCH(QString, line);
     UploadFixture f;
-    // Far longer than the test may take: only the host's answer can end the wait.
+    // Far longer than the test may take: only the host's answers can end the wait.
     f.entry.RetransmitMs = 60000;
+    f.upload.SetWaitStepMs(20);
     f.upload.SetResolver([addresses](const QString&) {
         QList<TSocketAddress> found;
         for (const QString& a : addresses) {
@@ -904,6 +907,44 @@ void TestUpload::nextAddressWhenPortUnreachable() {
     } else {
         QCOMPARE(f.upload.FailureText(),
                  QStringLiteral("port unreachable: 127.0.0.2 port %1").arg(f.server.port()));
+    }
+}
+
+void TestUpload::portOpensAMomentLater_data() {
+    QTest::addColumn<int>("opensAfter"); // refusals before the server opens its port; -1: never
+    QTest::addColumn<int>("result");
+    QTest::newRow("after one refusal") << 1 << int(trCompleted);
+    QTest::newRow("after four") << 4 << int(trCompleted);
+    QTest::newRow("never") << -1 << int(trSocketError);
+}
+
+void TestUpload::portOpensAMomentLater() {
+    // A recovery server that restarts after each file: the next file's request is refused for a
+    // moment. It goes again a second later, not a period later, and is refused for good only
+    // at the last send.
+    QFETCH(int, opensAfter);
+    QFETCH(int, result);
+    UploadFixture f;
+    f.entry.RetransmitMs = 60000;
+    f.upload.SetWaitStepMs(20);
+    const quint16 port = FreeUdpPort();
+    f.entry.ServerPort = port;
+    std::optional<ScriptedTftpServer> late;
+    int refusals = 0;
+    f.onTraceLine = [&](const QString& line) {
+        if (line == "socket error: port unreachable" && ++refusals == opensAfter) {
+            late.emplace(port);
+        }
+    };
+    f.setFile(PatternBytes(700));
+    QCOMPARE(f.run(10000), result);
+    if (result == trCompleted) {
+        QCOMPARE(late->file(), PatternBytes(700));
+        QCOMPARE(f.trace().filter("the request goes again in 20 ms").size(), opensAfter);
+    } else {
+        QCOMPARE(refusals, 5);
+        QCOMPARE(f.upload.FailureText(),
+                 QStringLiteral("port unreachable: 127.0.0.1 port %1").arg(port));
     }
 }
 
