@@ -565,6 +565,14 @@ void TUpload::Timer1Timer() {
         }
         const int secondsLeft = int((leftNs + WaitStepNs() - 1) / WaitStepNs());
         Trace("waiting for the server (%1 s left)", secondsLeft);
+        // The device may come up at any of the name's addresses: each step asks the next.
+        if (Addresses.size() > 1) {
+            AddressIndex = (AddressIndex + 1) % Addresses.size();
+            Udp1->Close();
+            if (!OpenServer()) {
+                return;
+            }
+        }
         // Told after the request went out: whoever hears it may end the upload.
         if (SendPacket(TSendCause::Timeout) && OnWait) {
             OnWait(secondsLeft);

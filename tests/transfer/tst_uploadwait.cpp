@@ -1,6 +1,7 @@
 // Devices that are not up yet, and devices slow to acknowledge the last block: the upload's
 // wait for the first answer, its retries and its period, with the steps and periods shortened.
 
+#include "net/SocketAddress.h"
 #include "support/LoopbackSocket.h"
 #include "support/UploadFixture.h"
 
@@ -31,6 +32,7 @@ class TestUploadWait : public QObject {
 private slots:
     void deviceComingUp_data();
     void deviceComingUp();
+    void serverStartedLate_data();
     void serverStartedLate();
     void unreachableUntilTheWaitEnds();
     void waitEndedByAbort();
@@ -85,14 +87,31 @@ void TestUploadWait::deviceComingUp() {
     }
 }
 
+void TestUploadWait::serverStartedLate_data() {
+    QTest::addColumn<QStringList>("addresses");
+    QTest::newRow("one address") << QStringList{"127.0.0.1"};
+    // Refused at both at first: the wait goes on asking both, not only the last.
+    QTest::newRow("up at the first of two") << QStringList{"127.0.0.1", "127.0.0.2"};
+    QTest::newRow("up at the second of two") << QStringList{"127.0.0.2", "127.0.0.1"};
+}
+
 void TestUploadWait::serverStartedLate() {
     // Nothing listens for three steps, and the system says so; then the server starts.
+    QFETCH(QStringList, addresses);
     UploadFixture f;
     f.setFile(PatternBytes(1500));
     const quint16 port = FreeUdpPort();
     f.entry.ServerPort = port;
     f.entry.WaitForTarget = 10;
     f.upload.SetWaitStepMs(StepMs);
+    f.entry.ServerAddress = QStringLiteral("device.example");
+    f.upload.SetResolver([addresses](const QString&) {
+        QList<TSocketAddress> found;
+        for (const QString& a : addresses) {
+            found += ResolveHost(a);
+        }
+        return found;
+    });
     std::unique_ptr<ScriptedTftpServer> late;
     QTimer::singleShot(3 * StepMs + StepMs / 2,
                        [&] { late = std::make_unique<ScriptedTftpServer>(port); });
@@ -103,7 +122,7 @@ void TestUploadWait::serverStartedLate() {
 
 void TestUploadWait::unreachableUntilTheWaitEnds() {
     // Nothing listens: each request comes back as "port unreachable", which ends an upload at
-    // once, but not one that waits for its device.
+    // its last send, but not one that waits for its device.
     UploadFixture f;
     f.setFile(PatternBytes(100));
     f.entry.ServerPort = FreeUdpPort();
@@ -116,6 +135,7 @@ void TestUploadWait::unreachableUntilTheWaitEnds() {
     UploadFixture plain;
     plain.setFile(PatternBytes(100));
     plain.entry.ServerPort = FreeUdpPort();
+    plain.upload.SetWaitStepMs(StepMs);
     QCOMPARE(plain.run(), int(trSocketError));
 }
 
