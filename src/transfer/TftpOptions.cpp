@@ -1,6 +1,7 @@
 #include "transfer/TftpOptions.h"
 
 #include <limits>
+#include <utility>
 
 namespace Tftp {
 
@@ -42,38 +43,41 @@ std::optional<qint64> OptionNumber(const QByteArray& text, qint64 low, qint64 hi
 std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<Option>& acked) {
     Granted granted;
     bool blockSeen = false, windowSeen = false, timeoutSeen = false, sizeSeen = false;
+    // An option acknowledged twice cannot be told which of its values holds.
+    const auto once = [](bool& seen) {
+        return !std::exchange(seen, true);
+    };
     for (const auto& [name, text] : acked) {
         // Option names are not case-sensitive; blanks around a number leave it a number.
         const QByteArray option = name.toLower();
         const QByteArray value = text.trimmed();
-        if (option == "blksize" && asked.BlockSize > 0 && !blockSeen) {
+        if (option == "blksize" && asked.BlockSize > 0) {
             const auto size = OptionNumber(value, MinBlkSize, asked.BlockSize);
-            if (!size) {
+            if (!once(blockSeen) || !size) {
                 return std::nullopt;
             }
             granted.BlockSize = int(*size);
-            blockSeen = true;
-        } else if (option == "windowsize" && asked.WindowSize > 0 && !windowSeen) {
+        } else if (option == "windowsize" && asked.WindowSize > 0) {
             const auto window = OptionNumber(value, 1, asked.WindowSize);
-            if (!window) {
+            if (!once(windowSeen) || !window) {
                 return std::nullopt;
             }
             granted.WindowSize = int(*window);
-            windowSeen = true;
-        } else if (option == "timeout" && asked.Timeout > 0 && !timeoutSeen) {
+        } else if (option == "timeout" && asked.Timeout > 0) {
             // A server takes the timeout as asked or leaves it out.
-            if (OptionNumber(value, 1, 255) != asked.Timeout) {
+            if (!once(timeoutSeen) || OptionNumber(value, 1, 255) != asked.Timeout) {
                 return std::nullopt;
             }
-            timeoutSeen = true;
-        } else if (option == "tsize" && !sizeSeen) {
-            // The server repeats the size it was told; another one is not this file's.
-            if (OptionNumber(value, 0, std::numeric_limits<qint64>::max()) != asked.TransferSize) {
+        } else if (option == "tsize") {
+            // The server repeats the size it was told, or 0 when it does not say; another one
+            // is not this file's.
+            const auto size = OptionNumber(value, 0, std::numeric_limits<qint64>::max());
+            if (!once(sizeSeen) || !size || (*size != 0 && *size != asked.TransferSize)) {
                 return std::nullopt;
             }
-            sizeSeen = true;
         } else {
-            return std::nullopt;
+            // What was not asked binds the upload to nothing; the peers pass over it too.
+            granted.NotAsked.append(option);
         }
     }
     return granted;

@@ -24,16 +24,17 @@ struct OptionRequest {
     QList<Option> Options() const;
 };
 
-// What the upload goes on with.
+// What the upload goes on with, and the options acknowledged that were not asked.
 struct Granted {
     int BlockSize = Tftp::BlockSize;
     int WindowSize = 1;
+    QList<QByteArray> NotAsked;
 };
 
 // The values an option acknowledgement grants; those of plain TFTP for one that grants nothing.
-// Nothing when it grants an option that was not asked, names one twice, raises a value, carries
-// one that is not a number in its range, or gives a transfer size or timeout other than the one
-// asked.
+// Options that were not asked are passed over. Nothing when it names an asked option twice,
+// raises a value, carries one that is not a number in its range, or gives a timeout other than
+// the one asked or a transfer size other than the file's or 0 (a server that does not say).
 std::optional<Granted> AcceptOptionAck(const OptionRequest& asked, const QList<Option>& acked);
 
 // A decimal number in [low, high]: digits only, no sign, no blanks.

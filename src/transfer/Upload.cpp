@@ -426,6 +426,9 @@ void TUpload::OptionAckReceived(QByteArrayView datagram) {
     BlockSize = granted->BlockSize;
     WindowSize = granted->WindowSize;
     SentNs.fill(0, WindowSize);
+    for (const QByteArray& name : granted->NotAsked) {
+        Trace("option not asked, ignored: %1", QString::fromLatin1(name));
+    }
     Trace("options acked: blksize=%1 windowsize=%2", BlockSize, WindowSize);
     RequestAccepted();
 }

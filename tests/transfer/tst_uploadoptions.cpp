@@ -199,8 +199,18 @@ void TestUploadOptions::serverAnswers_data() {
         << OptionAck({"windowsize", "5"}) << 1 << int(trBadPacket) << QList<int>() << QString();
     QTest::newRow("blksize below 8")
         << OptionAck({"blksize", "7"}) << 1 << int(trBadPacket) << QList<int>() << QString();
-    QTest::newRow("option not asked")
-        << OptionAck({"timeout", "1"}) << 1 << int(trBadPacket) << QList<int>() << QString();
+    QTest::newRow("option not asked: passed over")
+        << OptionAck({"timeout", "1"})
+        << 1 << int(trCompleted) << QList<int>{512, 512, 512, 512, 512, 440}
+        << "option not asked, ignored: timeout";
+    QTest::newRow("an unknown option beside the granted ones")
+        << OptionAck({"blksize", "1024", "X-Vendor", "1"})
+        << 1 << int(trCompleted) << big << "option not asked, ignored: x-vendor";
+    QTest::newRow("tsize 0: the server does not say")
+        << OptionAck({"blksize", "1024", "tsize", "0"})
+        << 1 << int(trCompleted) << big << "options acked: blksize=1024 windowsize=1";
+    QTest::newRow("tsize twice")
+        << OptionAck({"tsize", "3000", "tsize", "0"}) << 1 << int(trBadPacket) << QList<int>() << QString();
     QTest::newRow("option twice")
         << OptionAck({"blksize", "512", "blksize", "1024"})
         << 1 << int(trBadPacket) << QList<int>() << QString();
