@@ -589,7 +589,9 @@ void TUpload::Timer1Timer() {
     }
     ++RetryCount;
     if (RetryCount >= MaxSends) {
-        FAllDataSent = Phase == TPhase::Sending && BlockNo == LastBlock();
+        // Only the last block's acknowledgement is missing: not a window of which nothing came.
+        FAllDataSent =
+            Phase == TPhase::Sending && BlockNo == LastBlock() && AckedNo == LastBlock() - 1;
         End(trTimeout);
         return;
     }

@@ -122,6 +122,8 @@ private slots:
     void repeatedOptionAckResendsWindow();
     void rolloverInsideWindows();
     void silentServerTimesOutWindow();
+    void lastBlockUnacknowledged_data();
+    void lastBlockUnacknowledged();
     void progressCountsGrantedBlocks();
 };
 
@@ -487,6 +489,33 @@ void TestUploadOptions::silentServerTimesOutWindow() {
              Range(1, 4) + Range(1, 4) + Range(1, 4) + Range(1, 4) + Range(1, 4));
     QCOMPARE(f.trace().filter("timeout!").size(), 4);
     QVERIFY(!f.upload.Udp1->IsOpen());
+}
+
+void TestUploadOptions::lastBlockUnacknowledged_data() {
+    QTest::addColumn<int>("acked"); // the last block the server acknowledges, of three
+    QTest::addColumn<bool>("allDataSent");
+    QTest::newRow("all but the last") << 2 << true;
+    // The whole file fits the window, and the server falls silent after its option
+    // acknowledgement: nothing was acknowledged, a plain time-out.
+    QTest::newRow("nothing") << 0 << false;
+}
+
+void TestUploadOptions::lastBlockUnacknowledged() {
+    QFETCH(int, acked);
+    QFETCH(bool, allDataSent);
+    UploadFixture f;
+    f.entry.RetransmitMs = 30;
+    f.entry.WindowSize = 4;
+    f.setFile(PatternBytes(1500));
+    f.server.script = [&](const Datagram& d) {
+        if (d.opcode() == Tftp::OpWriteRequest) {
+            f.server.answer(OptionAck({"windowsize", "4"}));
+        } else if (acked > 0 && d.isBlock(quint16(acked))) {
+            f.server.answer(ScriptedTftpServer::ack(quint16(acked)));
+        }
+    };
+    QCOMPARE(f.run(), int(trTimeout));
+    QCOMPARE(f.upload.AllDataSent(), allDataSent);
 }
 
 void TestUploadOptions::progressCountsGrantedBlocks() {
