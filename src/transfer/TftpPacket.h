@@ -42,7 +42,10 @@ int MakeWriteRequest(PacketBuffer& packet, QByteArrayView name, const QList<Opti
 // MaxBlockSize bytes.
 int MakeDataPacket(PacketBuffer& packet, quint16 block, QByteArrayView data);
 
-// ERROR packet; returns its length. message holds at most 255 bytes.
+// The longest message an ERROR packet the upload sends carries.
+constexpr int MaxErrorMessage = 255;
+
+// ERROR packet; returns its length. message holds at most MaxErrorMessage bytes.
 int MakeErrorPacket(PacketBuffer& packet, quint16 code, QByteArrayView message);
 
 // The 16-bit number in bytes 2 and 3 of a packet: a DATA packet's block number.

@@ -767,6 +767,17 @@ bool TUpload::SendPacket(TSendCause cause) {
     return true;
 }
 
+void TUpload::TellServer(const QString& why) {
+    // An ERROR's message holds at most 255 bytes; a reason is cut between characters.
+    QString message = why;
+    while (message.toUtf8().size() > Tftp::MaxErrorMessage) {
+        message.chop(1);
+    }
+    Trace("error sent to the server: %1", message);
+    PacketLen = Tftp::MakeErrorPacket(Packet, 0, message.toUtf8());
+    Udp1->SendText(Packet.data(), PacketLen);
+}
+
 bool TUpload::SentMomentsAgo() const {
     return SendClock.nsecsElapsed() - LastSendNs < RoundTrip.CopyWindowNs(PeriodNs());
 }
@@ -793,6 +804,12 @@ void TUpload::WaitEnded() {
 void TUpload::End(TransferResult result) {
     if (Phase == TPhase::Ended) {
         return;
+    }
+    // A server that has taken the request waits for the next block until its own time-out,
+    // holding part of the file: the user's abort, or a file that cannot be read on, is told.
+    // Before its first answer its transfer ID is not known, and nothing is.
+    if (Phase == TPhase::Sending && (result == trAborted || result == trFileOpenError)) {
+        TellServer(result == trAborted ? QStringLiteral("upload aborted") : FFailureText);
     }
     Phase = TPhase::Ended;
     Lookup1->Cancel();

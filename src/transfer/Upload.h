@@ -218,8 +218,11 @@ private:
     bool Waiting() const;
     void WaitEnded();
     qint64 WaitStepNs() const;
-    // The one way an upload ends: everything it holds is let go, then OnEnd is told.
+    // The one way an upload ends: the server is told if it must be, everything the upload holds
+    // is let go, then OnEnd is told.
     void End(TransferResult result);
+    // Sends the server an ERROR with code 0 and why.
+    void TellServer(const QString& why);
 
     THostLookup* Lookup1;
     bool FSendsEmptyFiles = false;
