@@ -279,10 +279,17 @@ QString TUploadReport::Destination() const {
 }
 
 QString TUploadReport::Line() const {
-    QString line = ExitStatus() == ExitLastBlockUnacknowledged
-                       ? QStringLiteral("all data sent; the last block was not acknowledged: the "
-                                        "device may still be writing it")
-                       : ResultLine(Result, Bytes, Seconds);
+    QString line;
+    if (ExitStatus() == ExitLastBlockUnacknowledged) {
+        line = QStringLiteral("all data sent; the last block was not acknowledged: the device may "
+                              "still be writing it");
+    } else if (Result == trTimeout && Answered) {
+        // Not "no answer": the server took part of the file, and how much tells where to look.
+        line = QStringLiteral("timed out after %1 of %2 acknowledged: the server stopped answering")
+                   .arg(FormatBytes(Bytes), FormatBytes(Total));
+    } else {
+        line = ResultLine(Result, Bytes, Seconds);
+    }
     if (Result != trCompleted && Result != trAborted && !Failure.isEmpty()) {
         line += QStringLiteral(": ") + Failure;
     }

@@ -87,6 +87,9 @@ struct TUploadReport {
     qint32 Port = 69;
     QString RemoteFile;
     qint64 Bytes = 0;
+    // The file's size, and whether the server answered at all.
+    qint64 Total = 0;
+    bool Answered = false;
     double Seconds = 0;
     TransferResult Result = trAborted;
     bool AllDataSent = false;

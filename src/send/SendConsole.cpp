@@ -70,6 +70,8 @@ TUploadReport Report(const TServerEntry& entry, bool saved, const TUpload& uploa
     report.Port = entry.ServerPort;
     report.RemoteFile = entry.RemoteFile;
     report.Bytes = upload.AcknowledgedBytes();
+    report.Total = upload.FileBytes();
+    report.Answered = upload.Answered();
     report.Result = result;
     report.AllDataSent = upload.AllDataSent();
     report.Failure = upload.FailureText();

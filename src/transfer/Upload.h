@@ -141,8 +141,11 @@ public:
     // Whether the last upload timed out with every block sent, awaiting the last block's
     // acknowledgement: a device that writes the file to flash before it answers.
     bool AllDataSent() const { return FAllDataSent; }
-    // The bytes of the file the server has acknowledged so far.
+    // The bytes of the file the server has acknowledged so far, and the file's size.
     qint64 AcknowledgedBytes() const;
+    qint64 FileBytes() const { return FileSize; }
+    // Whether the server has taken the write request.
+    bool Answered() const { return AckedNo >= 0; }
     // How often a device that is not up yet is asked again: a second, which is also the unit
     // of the entry's wait; tests shorten it.
     void SetWaitStepMs(int Ms) { FWaitStepMs = Ms; }

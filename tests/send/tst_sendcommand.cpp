@@ -134,6 +134,17 @@ void TestSendCommand::lines() {
              QStringLiteral(" 25% 2.0 MiB of 8.0 MiB, 1.0 MiB/s, 0:06 left"));
     QCOMPARE(ResultLine(trCompleted, 8 << 20, 1.24), QStringLiteral("completed: 8.0 MiB in 1.2 s"));
     QCOMPARE(ResultLine(trTimeout, 0, 25), QStringLiteral("timed out: no answer from the server"));
+    // A server that took the request and part of the file, then fell silent, is not one that
+    // never answered.
+    TUploadReport stopped;
+    stopped.Result = trTimeout;
+    stopped.Answered = true;
+    stopped.Bytes = 1258291;
+    stopped.Total = 1468006;
+    QVERIFY(stopped.Line().startsWith(
+        "timed out after 1.2 MiB of 1.4 MiB acknowledged: the server stopped answering (to host"));
+    stopped.Answered = false;
+    QVERIFY(stopped.Line().startsWith("timed out: no answer from the server (to host"));
 }
 
 QTEST_APPLESS_MAIN(TestSendCommand)
