@@ -28,6 +28,9 @@ constexpr quint16 OpOptionAck = 6;
 constexpr quint16 ErrorUnknownTransfer = 5;
 constexpr quint16 ErrorOptionRefused = 8;
 
+// Room for any UDP datagram: a server's ERROR may carry a message of any length.
+constexpr int MaxDatagram = 65536;
+
 // Room for a DATA packet of the largest block, and for a write request with options.
 using PacketBuffer = std::array<char, MaxBlockSize + 4>;
 

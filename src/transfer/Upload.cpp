@@ -257,7 +257,7 @@ QString TUpload::ServerAddress() const {
 
 // Datagrams go to the phase that awaits them; in the others, the endpoint is closed.
 void TUpload::Udp1Read(QObject*) {
-    char buffer[Tftp::PacketSize];
+    char buffer[Tftp::MaxDatagram];
     qint32 count = 0;
     try {
         count = Udp1->ReceiveText(buffer, sizeof buffer);

@@ -496,6 +496,7 @@ void TestUpload::errorPackets_data() {
     QTest::newRow("code 1")              << 1 << QByteArray("no such dir")                  << 0 << "File Not Found";
     QTest::newRow("code 3 mid-transfer") << 3 << QByteArray()                               << 2 << "Disk Full or allocation exceeded";
     QTest::newRow("code 9")              << 9 << QByteArray("odd")                          << 0 << "???";
+    QTest::newRow("longer than a packet") << 0 << QByteArray(1000, 'x')                  << 2 << "ErrMsg: " + QString(1000, u'x');
     // clang-format on
 }
 
