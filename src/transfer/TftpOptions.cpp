@@ -19,8 +19,39 @@ QList<Option> OptionRequest::Options() const {
     if (Timeout > 0) {
         options.append({"timeout", QByteArray::number(Timeout)});
     }
-    options.append({"tsize", QByteArray::number(TransferSize)});
+    if (TellsSize) {
+        options.append({"tsize", QByteArray::number(TransferSize)});
+    }
     return options;
+}
+
+OptionRequest FittingRequest(OptionRequest request, qsizetype nameLength,
+                             QList<QByteArray>& leftOut) {
+    const auto length = [&] {
+        // Opcode, the name and "octet", each string ended by a zero byte.
+        qsizetype bytes = 2 + nameLength + 1 + 6;
+        for (const auto& [name, value] : request.Options()) {
+            bytes += name.size() + 1 + value.size() + 1;
+        }
+        return bytes;
+    };
+    // The least needed go first: the size only informs, a window or a block size speeds up.
+    while (request.Any() && length() > BlockSize) {
+        if (request.TellsSize) {
+            request.TellsSize = false;
+            leftOut.append("tsize");
+        } else if (request.Timeout > 0) {
+            request.Timeout = 0;
+            leftOut.append("timeout");
+        } else if (request.WindowSize > 0) {
+            request.WindowSize = 0;
+            leftOut.append("windowsize");
+        } else {
+            request.BlockSize = 0;
+            leftOut.append("blksize");
+        }
+    }
+    return request;
 }
 
 std::optional<qint64> OptionNumber(const QByteArray& text, qint64 low, qint64 high) {

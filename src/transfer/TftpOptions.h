@@ -16,13 +16,19 @@ struct OptionRequest {
     int WindowSize = 0;
     // Seconds the server is to wait before it sends its acknowledgement again.
     int Timeout = 0;
-    // The file's size, sent along whenever anything is asked.
+    // The file's size, sent along whenever anything is asked, unless the request has no room.
     qint64 TransferSize = 0;
+    bool TellsSize = true;
 
     bool Any() const { return BlockSize > 0 || WindowSize > 0 || Timeout > 0; }
     // The options of the write request, in the order they go out.
     QList<Option> Options() const;
 };
+
+// The request for a remote name of nameLength bytes without the options, last first, that would
+// make it longer than 512 bytes (RFC 2347); their names are added to leftOut.
+OptionRequest FittingRequest(OptionRequest request, qsizetype nameLength,
+                             QList<QByteArray>& leftOut);
 
 // What the upload goes on with, and the options acknowledged that were not asked.
 struct Granted {

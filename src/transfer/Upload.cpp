@@ -143,6 +143,12 @@ void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
         WaitDeadlineNs = SendClock.nsecsElapsed() + qint64(Target.WaitForTarget) * WaitStepNs();
         Timer1->setInterval(FWaitStepMs);
     }
+    QList<QByteArray> leftOut;
+    options = Tftp::FittingRequest(options, RemoteName.size(), leftOut);
+    for (const QByteArray& name : leftOut) {
+        Trace("option %1 left out: the request would be longer than 512 bytes",
+              QString::fromLatin1(name));
+    }
     if (SendWriteRequest(options.Any() ? options : Tftp::OptionRequest()) && Waiting() && OnWait) {
         OnWait(Target.WaitForTarget);
     }

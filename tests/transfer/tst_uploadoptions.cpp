@@ -124,6 +124,8 @@ private slots:
     void silentServerTimesOutWindow();
     void lastBlockUnacknowledged_data();
     void lastBlockUnacknowledged();
+    void requestWithinABlock_data();
+    void requestWithinABlock();
     void progressCountsGrantedBlocks();
 };
 
@@ -516,6 +518,43 @@ void TestUploadOptions::lastBlockUnacknowledged() {
     };
     QCOMPARE(f.run(), int(trTimeout));
     QCOMPARE(f.upload.AllDataSent(), allDataSent);
+}
+
+void TestUploadOptions::requestWithinABlock_data() {
+    QTest::addColumn<int>("nameLength");
+    QTest::addColumn<QByteArray>("options"); // what the request asks, after the mode
+    QTest::addColumn<int>("leftOut");
+    // clang-format off
+    QTest::newRow("room for all")
+        << 400 << QByteArray("blksize\0" "1024\0" "windowsize\0" "4\0" "tsize\0" "3000\0", 37) << 0;
+    QTest::newRow("no room for the size")
+        << 470 << QByteArray("blksize\0" "1024\0" "windowsize\0" "4\0", 26) << 1;
+    // clang-format on
+    QTest::newRow("room for none") << 500 << QByteArray() << 3;
+}
+
+void TestUploadOptions::requestWithinABlock() {
+    // A request with options holds at most 512 bytes (RFC 2347): a long remote name leaves out
+    // what does not fit, the least needed first, and the upload goes on.
+    QFETCH(int, nameLength);
+    QFETCH(QByteArray, options);
+    QFETCH(int, leftOut);
+    UploadFixture f;
+    f.entry.BlkSize = 1024;
+    f.entry.WindowSize = 4;
+    f.entry.RemoteFile = QString(nameLength, u'n');
+    f.setFile(PatternBytes(3000));
+    f.server.onceAtBlock(0, [&](const Datagram&) {
+        f.server.answer(options.isEmpty() ? ScriptedTftpServer::ack(0)
+                                          : OptionAck({"blksize", "1024", "windowsize", "1"}));
+    });
+    QCOMPARE(f.run(), int(trCompleted));
+    const QByteArray request = f.server.received.first().bytes;
+    QVERIFY(request.size() <= 512);
+    QCOMPARE(request.mid(2 + nameLength + 1 + 6), options);
+    QCOMPARE(f.trace().filter("left out: the request would be longer than 512 bytes").size(),
+             leftOut);
+    QCOMPARE(f.server.file(), PatternBytes(3000));
 }
 
 void TestUploadOptions::progressCountsGrantedBlocks() {
