@@ -16,9 +16,6 @@
 
 namespace {
 
-// The running uploads' lines are redrawn at most this often.
-constexpr qint64 RedrawMs = 100;
-
 // One entry's upload: waiting to start, running, or ended with its report.
 struct TBatchUpload {
     TServerEntry Entry;
@@ -35,8 +32,7 @@ class TBatch {
 public:
     TBatch(std::vector<TServerEntry> entries, const TSendArguments& args)
         : Args(args)
-        , Terminal(isatty(fileno(stderr)) && !args.Quiet && !args.Trace)
-        , Columns(Terminal ? TerminalColumns() : 0) {
+        , Terminal(TTerminalLines::For(args)) {
         for (TServerEntry& entry : entries) {
             Uploads.push_back(TBatchUpload{std::move(entry), nullptr, {}, 0, 0, 0, false, {}});
         }
@@ -47,7 +43,7 @@ public:
         const auto interrupt = OnInterrupt(&Loop, [this] { Interrupt(); });
         QTimer::singleShot(0, &Loop, [this] { StartMore(); });
         Loop.exec();
-        if (Terminal) {
+        if (Terminal.Draws()) {
             Print(stderr, ClearBlock());
         }
         return !Interrupted;
@@ -127,7 +123,7 @@ private:
 
     // Moves back over the lines drawn last and clears them.
     QString ClearBlock() const {
-        if (!Terminal) {
+        if (!Terminal.Draws()) {
             return QString();
         }
         return Drawn > 0 ? QStringLiteral("\r\x1b[%1A\x1b[J").arg(Drawn)
@@ -136,10 +132,9 @@ private:
 
     // On a terminal: a line for each running upload, then how many are done.
     void Redraw(bool now) {
-        if (!Terminal || (!now && SinceRedraw.isValid() && SinceRedraw.elapsed() < RedrawMs)) {
+        if (!Terminal.Due(now)) {
             return;
         }
-        SinceRedraw.start();
         QStringList lines;
         for (const TBatchUpload& job : Uploads) {
             if (!job.Upload || job.Ended) {
@@ -149,12 +144,8 @@ private:
                 job.WaitLeft > 0 ? WaitingLine(job.WaitLeft)
                 : job.Total > 0  ? ProgressLine(job.Acked, job.Total, job.Clock.elapsed() / 1000.0)
                                  : QStringLiteral("starting");
-            QString line = job.Entry.EntryName + QStringLiteral(": ") + state;
-            // A line longer than the terminal would wrap, and throw the count of lines off.
-            if (Columns > 1 && line.size() >= Columns) {
-                line.truncate(Columns - 1);
-            }
-            lines.append(line);
+            // A line that wrapped would throw the count of lines off.
+            lines.append(Terminal.Fitted(job.Entry.EntryName + QStringLiteral(": ") + state));
         }
         lines.append(QStringLiteral("%1 of %2 done").arg(Done).arg(Uploads.size()));
         Print(stderr, ClearBlock() + lines.join(u'\n'));
@@ -162,11 +153,9 @@ private:
     }
 
     const TSendArguments& Args;
-    const bool Terminal;
-    const int Columns;
+    TTerminalLines Terminal;
     std::vector<TBatchUpload> Uploads;
     QEventLoop Loop;
-    QElapsedTimer SinceRedraw;
     size_t Next = 0;
     int Running = 0;
     int Done = 0;

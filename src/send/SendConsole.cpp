@@ -10,6 +10,9 @@
 
 namespace {
 
+// Lines on the terminal are redrawn at most this often.
+constexpr qint64 RedrawMs = 100;
+
 // Ctrl+C writes a byte here from the signal handler; the event loop reads it.
 int InterruptPipe[2] = {-1, -1};
 
@@ -34,6 +37,28 @@ void PrintJson(const TUploadReport& report) {
 int TerminalColumns() {
     winsize size{};
     return ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+TTerminalLines::TTerminalLines(bool Draws, int Columns)
+    : FDraws(Draws)
+    , Columns(Draws ? Columns : 0) {}
+
+TTerminalLines TTerminalLines::For(const TSendArguments& Arguments) {
+    const bool draws = isatty(fileno(stderr)) && !Arguments.Quiet && !Arguments.Trace;
+    return TTerminalLines(draws, draws ? TerminalColumns() : 0);
+}
+
+bool TTerminalLines::Due(bool Now) {
+    if (!FDraws || (!Now && SinceRedraw.isValid() && SinceRedraw.elapsed() < RedrawMs)) {
+        return false;
+    }
+    SinceRedraw.start();
+    return true;
+}
+
+QString TTerminalLines::Fitted(const QString& Line) const {
+    // A line as long as the terminal is wide wraps, and each redraw would add a line.
+    return Columns > 1 && Line.size() >= Columns ? Line.first(Columns - 1) : Line;
 }
 
 void CatchInterrupt() {

@@ -2,6 +2,7 @@
 
 #include "send/SendCommand.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <cstdio>
 #include <functional>
@@ -20,6 +21,26 @@ bool Print(FILE* stream, const QString& text);
 void PrintJson(const TUploadReport& report);
 // The terminal's width in columns; 0 when standard error is no terminal or does not say.
 int TerminalColumns();
+
+// The lines zanvel-send redraws in place on a terminal: whether they are drawn at all, each cut
+// so that it does not wrap, and redrawn at most every tenth of a second.
+class TTerminalLines {
+public:
+    TTerminalLines(bool Draws, int Columns);
+    // Drawn on standard error when it is a terminal, unless --quiet or --trace is given.
+    static TTerminalLines For(const TSendArguments& Arguments);
+
+    bool Draws() const { return FDraws; }
+    // Whether to redraw now: always when Now, otherwise once the last redraw is old enough.
+    bool Due(bool Now);
+    // The line cut to the terminal's width, less one column, where a line would wrap.
+    QString Fitted(const QString& Line) const;
+
+private:
+    bool FDraws;
+    int Columns;
+    QElapsedTimer SinceRedraw;
+};
 
 // From now on Ctrl+C is heard by the event loop instead of ending the program.
 void CatchInterrupt();

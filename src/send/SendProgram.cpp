@@ -29,9 +29,6 @@
 
 namespace {
 
-// The progress line is redrawn at most this often.
-constexpr qint64 RedrawMs = 100;
-
 // The operands name no entry, or several: said in one line, without the usage.
 struct TNameError : std::invalid_argument {
     using std::invalid_argument::invalid_argument;
@@ -131,8 +128,7 @@ std::unique_ptr<QTemporaryFile> CopyStandardInput() {
 // Runs one upload in the event loop and reports it on standard error as asked.
 TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QString& label,
                      bool& interrupted) {
-    const bool terminal = isatty(fileno(stderr)) && !args.Quiet && !args.Trace;
-    const int columns = terminal ? TerminalColumns() : 0;
+    TTerminalLines terminal = TTerminalLines::For(args);
     TUpload upload;
     // Every peer sends an empty file as one empty block; the window refuses it.
     upload.SetSendsEmptyFiles(true);
@@ -141,7 +137,6 @@ TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QStr
     qint64 acked = 0;
     qint64 total = 0;
     QElapsedTimer clock;
-    QElapsedTimer sinceRedraw;
     if (args.Trace) {
         upload.OnTrace = [](const QString& line) {
             Print(stderr, line + u'\n');
@@ -150,19 +145,15 @@ TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QStr
     upload.OnProgress = [&](qint64 Acked, qint64 Total) {
         acked = Acked;
         total = Total;
-        if (terminal && (!sinceRedraw.isValid() || sinceRedraw.elapsed() >= RedrawMs)) {
-            sinceRedraw.start();
-            QString line = label + ProgressLine(acked, total, clock.elapsed() / 1000.0);
-            // A line longer than the terminal would wrap, and each redraw add a line.
-            if (columns > 1 && line.size() >= columns) {
-                line.truncate(columns - 1);
-            }
-            Print(stderr, u'\r' + line + QStringLiteral("\x1b[K"));
+        if (terminal.Due(false)) {
+            const QString line = label + ProgressLine(acked, total, clock.elapsed() / 1000.0);
+            Print(stderr, u'\r' + terminal.Fitted(line) + QStringLiteral("\x1b[K"));
         }
     };
     upload.OnWait = [&](int secondsLeft) {
-        if (terminal) {
-            Print(stderr, u'\r' + label + WaitingLine(secondsLeft) + QStringLiteral("\x1b[K"));
+        if (terminal.Draws()) {
+            Print(stderr, u'\r' + terminal.Fitted(label + WaitingLine(secondsLeft)) +
+                              QStringLiteral("\x1b[K"));
         }
     };
     upload.OnEnd = [&](TransferResult ended) {
@@ -197,8 +188,8 @@ TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QStr
         report.Failure = failure;
     }
     if (!args.Quiet) {
-        Print(stderr,
-              (terminal ? QStringLiteral("\r\x1b[K") : QString()) + label + report.Line() + u'\n');
+        Print(stderr, (terminal.Draws() ? QStringLiteral("\r\x1b[K") : QString()) + label +
+                          report.Line() + u'\n');
     }
     if (args.Json) {
         PrintJson(report);

@@ -1,5 +1,6 @@
 #include "entries/EntryList.h"
 #include "send/SendCommand.h"
+#include "send/SendConsole.h"
 #include "support/Thrown.h"
 
 #include <QTest>
@@ -145,6 +146,18 @@ void TestSendCommand::lines() {
         "timed out after 1.2 MiB of 1.4 MiB acknowledged: the server stopped answering (to host"));
     stopped.Answered = false;
     QVERIFY(stopped.Line().startsWith("timed out: no answer from the server (to host"));
+
+    // On a terminal 20 columns wide a line keeps 19, so that it never wraps; a redraw comes at
+    // once when asked for, otherwise not twice within a tenth of a second.
+    TTerminalLines terminal(true, 20);
+    QCOMPARE(terminal.Fitted(QString(30, u'x')), QString(19, u'x'));
+    QCOMPARE(terminal.Fitted(QStringLiteral("short")), QStringLiteral("short"));
+    QVERIFY(terminal.Due(false));
+    QVERIFY(!terminal.Due(false));
+    QVERIFY(terminal.Due(true));
+    TTerminalLines pipe(false, 20);
+    QVERIFY(!pipe.Due(true));
+    QCOMPARE(pipe.Fitted(QString(30, u'x')), QString(30, u'x'));
 }
 
 QTEST_APPLESS_MAIN(TestSendCommand)
