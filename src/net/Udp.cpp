@@ -212,6 +212,12 @@ bool TUdp::AwaitReadable(qint32 Microseconds) {
     return false;
 }
 
+void TUdp::SetRemoteToPeer() {
+    if (Peer.Length > 0) {
+        Destination = Peer;
+    }
+}
+
 void TUdp::SetRemotePort(qint32 NewPort) {
     Destination.SetPort(CheckedPort(NewPort));
 }

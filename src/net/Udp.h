@@ -85,6 +85,8 @@ public:
     bool PeerIsRemoteHost() const { return Peer.SameHost(Destination); }
     // Sends to the sender of the last datagram instead.
     void ReplyText(const char* Buf, qint32 Len);
+    // From now on sends to the sender of the last datagram, its address and port.
+    void SetRemoteToPeer();
     // The port and address datagrams are sent to.
     qint32 RemotePort() const;
     QString RemoteAddress() const;

@@ -272,8 +272,13 @@ QString TUploadReport::Destination() const {
     if (!Address.isEmpty() && !IsIpAddress(server)) {
         server += QStringLiteral(" [%1]").arg(Address);
     }
-    const QString where =
+    QString where =
         QStringLiteral("%1 port %2, remote file \"%3\"").arg(server).arg(Port).arg(RemoteFile);
+    // A server bound to all of its host's addresses may answer from another than the one asked.
+    const QList<TSocketAddress> asked = ResolveNumericHost(Server);
+    if (!Address.isEmpty() && !asked.isEmpty() && asked.constFirst().Text() != Address) {
+        where += QStringLiteral(", answered from %1").arg(Address);
+    }
     return EntryName.isEmpty() ? QStringLiteral("to host %1").arg(where)
                                : QStringLiteral("to entry \"%1\": %2").arg(EntryName, where);
 }

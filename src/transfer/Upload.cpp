@@ -307,13 +307,14 @@ void TUpload::Udp1Read(QObject*) {
     }
 }
 
-// The server answers a write request from a port of its own, its transfer ID: before its first
-// answer, a datagram from its address counts, from whatever port; from then on only one from
-// that port does. A second transfer the server started for a copy of the request, or a
-// datagram from anywhere else, would otherwise take the upload over or end it.
+// The server answers a write request from a port of its own, its transfer ID, and a server bound
+// to all of its host's addresses may answer from another address than the one asked: before its
+// first answer, a datagram from anywhere counts; from then on only one from that address and
+// port does. A second transfer the server started for a copy of the request, or a datagram from
+// anywhere else, would otherwise take the upload over or end it.
 bool TUpload::FromServer() const {
-    return Udp1->PeerIsRemoteHost() &&
-           (Phase != TPhase::Sending || Udp1->PeerPort == Udp1->RemotePort());
+    return Phase != TPhase::Sending ||
+           (Udp1->PeerIsRemoteHost() && Udp1->PeerPort == Udp1->RemotePort());
 }
 
 void TUpload::StrangerReceived(const TAnswer& answer) {
@@ -411,7 +412,10 @@ void TUpload::SendingRead(const TAnswer& answer) {
 }
 
 void TUpload::RequestAccepted() {
-    Udp1->SetRemotePort(Udp1->PeerPort);
+    if (!Udp1->PeerIsRemoteHost()) {
+        Trace("answered from %1", Udp1->PeerAddress);
+    }
+    Udp1->SetRemoteToPeer();
     Phase = TPhase::Sending;
     Acknowledged(0);
 }
@@ -421,7 +425,7 @@ void TUpload::OptionAckReceived(QByteArrayView datagram) {
     const auto granted = options ? Tftp::AcceptOptionAck(Asked, *options) : std::nullopt;
     if (!granted) {
         // The refusal goes to the port the acknowledgement came from.
-        Udp1->SetRemotePort(Udp1->PeerPort);
+        Udp1->SetRemoteToPeer();
         Trace("bad option acknowledgement");
         PacketLen =
             Tftp::MakeErrorPacket(Packet, Tftp::ErrorOptionRefused, "bad option acknowledgement");

@@ -147,6 +147,17 @@ void TestSendCommand::lines() {
     stopped.Answered = false;
     QVERIFY(stopped.Line().startsWith("timed out: no answer from the server (to host"));
 
+    // The answer came from another of the server's addresses than the one asked.
+    TUploadReport answered;
+    answered.Result = trCompleted;
+    answered.Server = QStringLiteral("127.0.0.2");
+    answered.Address = QStringLiteral("127.0.0.1");
+    QVERIFY2(answered.Line().endsWith(
+                 "(to host 127.0.0.2 port 69, remote file \"\", answered from 127.0.0.1)"),
+             qPrintable(answered.Line()));
+    answered.Address = answered.Server;
+    QVERIFY(!answered.Line().contains(u"answered from"));
+
     // On a terminal 20 columns wide a line keeps 19, so that it never wraps; a redraw comes at
     // once when asked for, otherwise not twice within a tenth of a second.
     TTerminalLines terminal(true, 20);

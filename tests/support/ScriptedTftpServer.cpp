@@ -17,8 +17,8 @@ bool ScriptedTftpServer::Datagram::isBlock(quint16 block) const {
     return block == 0 ? opcode() == 2 : opcode() == 3 && number() == block;
 }
 
-ScriptedTftpServer::ScriptedTftpServer(quint16 requestPort)
-    : request(std::make_unique<LoopbackSocket>("127.0.0.1", requestPort))
+ScriptedTftpServer::ScriptedTftpServer(quint16 requestPort, const char* requestAddress)
+    : request(std::make_unique<LoopbackSocket>(requestAddress, requestPort))
     , transfer(std::make_unique<LoopbackSocket>())
     , requestNotifier(new QSocketNotifier(request->handle(), QSocketNotifier::Read, this))
     , transferNotifier(new QSocketNotifier(transfer->handle(), QSocketNotifier::Read, this)) {

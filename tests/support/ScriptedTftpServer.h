@@ -18,8 +18,9 @@ class ScriptedTftpServer : public QObject {
     Q_OBJECT
 
 public:
-    // Takes write requests on requestPort, or on a port of its own choosing.
-    explicit ScriptedTftpServer(quint16 requestPort = 0);
+    // Takes write requests on requestPort, or on a port of its own choosing, of requestAddress;
+    // it answers from 127.0.0.1 whatever the address, as a server bound to all addresses may.
+    explicit ScriptedTftpServer(quint16 requestPort = 0, const char* requestAddress = "127.0.0.1");
     ~ScriptedTftpServer() override;
 
     struct Datagram {

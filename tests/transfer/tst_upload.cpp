@@ -79,6 +79,7 @@ private slots:
     void strangersChangeNothing();
     void unreachableHostIsALostPacket_data();
     void unreachableHostIsALostPacket();
+    void firstAnswerFromAnotherAddress();
     void errorPackets_data();
     void errorPackets();
     void silentServerTimesOut();
@@ -482,6 +483,22 @@ void TestUpload::unreachableHostIsALostPacket() {
         QCOMPARE(f.server.dataBlocks(), (QList<quint16>{1, 2, 2, 3}));
         QCOMPARE(f.trace().filter("counted as a lost packet").size(), 1);
     }
+}
+
+void TestUpload::firstAnswerFromAnotherAddress() {
+    // A server bound to all its host's addresses, asked at 127.0.0.2, answers from 127.0.0.1:
+    // its first answer counts, and the upload goes on with that address and port.
+    ScriptedTftpServer server(0, "127.0.0.2");
+    UploadFixture f;
+    f.entry.ServerAddress = QStringLiteral("127.0.0.2");
+    f.entry.ServerPort = server.port();
+    f.entry.RetransmitMs = 100;
+    f.setFile(PatternBytes(1500));
+    QCOMPARE(f.run(), int(trCompleted));
+    QCOMPARE(server.file(), PatternBytes(1500));
+    QVERIFY(f.trace().contains("answered from 127.0.0.1"));
+    QCOMPARE(f.upload.ServerAddress(), QStringLiteral("127.0.0.1"));
+    QVERIFY(f.trace().filter("unknown transfer ID").isEmpty());
 }
 
 void TestUpload::errorPackets_data() {
