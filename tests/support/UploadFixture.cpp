@@ -1,5 +1,7 @@
 #include "support/UploadFixture.h"
 
+#include "net/SocketAddress.h"
+
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
@@ -16,6 +18,17 @@ void UploadTarget::setFile(const QByteArray& content) {
     if (file.open(QIODevice::WriteOnly)) {
         file.write(content);
     }
+}
+
+void UploadFixture::nameResolvesTo(const QStringList& addresses) {
+    entry.ServerAddress = QStringLiteral("device.example");
+    upload.SetResolver([addresses](const QString&) {
+        QList<TSocketAddress> found;
+        for (const QString& address : addresses) {
+            found += ResolveHost(address);
+        }
+        return found;
+    });
 }
 
 UploadFixture::UploadFixture(bool traced) {

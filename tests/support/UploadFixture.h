@@ -28,6 +28,8 @@ struct UploadFixture : UploadTarget {
     // when it outlasts watchdogMs, which only guards against a hang.
     int run(int watchdogMs = 15000);
     QStringList trace() const { return lines; }
+    // Aims the entry at a host name whose look-up gives these addresses, in this order.
+    void nameResolvesTo(const QStringList& addresses);
 
     TUpload upload;
     QStringList lines;

@@ -926,14 +926,7 @@ void TestUpload::nextAddressWhenPortUnreachable() {
     // Far longer than the test may take: only the host's answers can end the wait.
     f.entry.RetransmitMs = 60000;
     f.upload.SetWaitStepMs(20);
-    f.upload.SetResolver([addresses](const QString&) {
-        QList<TSocketAddress> found;
-        for (const QString& a : addresses) {
-            found += ResolveHost(a);
-        }
-        return found;
-    });
-    f.entry.ServerAddress = QStringLiteral("two-homed.example");
+    f.nameResolvesTo(addresses);
     f.setFile(PatternBytes(700));
     QCOMPARE(f.run(10000), result);
     QVERIFY2(f.trace().contains(line), qPrintable(f.trace().join(u'\n')));

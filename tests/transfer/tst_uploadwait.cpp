@@ -1,7 +1,6 @@
 // Devices that are not up yet, and devices slow to acknowledge the last block: the upload's
 // wait for the first answer, its retries and its period, with the steps and periods shortened.
 
-#include "net/SocketAddress.h"
 #include "support/LoopbackSocket.h"
 #include "support/UploadFixture.h"
 
@@ -104,14 +103,7 @@ void TestUploadWait::serverStartedLate() {
     f.entry.ServerPort = port;
     f.entry.WaitForTarget = 10;
     f.upload.SetWaitStepMs(StepMs);
-    f.entry.ServerAddress = QStringLiteral("device.example");
-    f.upload.SetResolver([addresses](const QString&) {
-        QList<TSocketAddress> found;
-        for (const QString& a : addresses) {
-            found += ResolveHost(a);
-        }
-        return found;
-    });
+    f.nameResolvesTo(addresses);
     std::unique_ptr<ScriptedTftpServer> late;
     QTimer::singleShot(3 * StepMs + StepMs / 2,
                        [&] { late = std::make_unique<ScriptedTftpServer>(port); });
