@@ -68,7 +68,10 @@ void TProgressForm::Timer1Timer() {
 }
 
 void TProgressForm::Upload1Progress(qint64 Acked, qint64 Total) {
-    SayOnBar(QString());
+    // Reported every 32 blocks: the wait's text is taken off once, not measured each time.
+    if (ProgressBar1->isTextVisible()) {
+        SayOnBar(QString());
+    }
     ProgressBar1->setValue(Total > 0 ? int(Acked * ProgressBar1->maximum() / Total)
                                      : ProgressBar1->maximum());
 }
