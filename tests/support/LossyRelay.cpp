@@ -112,6 +112,12 @@ void LossyRelay::pass(LoopbackSocket& socket, quint16 toPort, const QByteArray& 
         note(QStringLiteral("x0"));
         return;
     }
+    if (rates.hold > 0 && random.generateDouble() < rates.hold) {
+        note(QStringLiteral("+%1ms").arg(rates.holdMs));
+        QTimer::singleShot(rates.holdMs, this,
+                           [&socket, toPort, bytes] { socket.sendTo(toPort, bytes); });
+        return;
+    }
     // One datagram may wait here for the next and go out after it, or on its own a little
     // later when no other comes.
     if (held.isEmpty() && random.generateDouble() < rates.reorder) {

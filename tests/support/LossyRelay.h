@@ -35,6 +35,10 @@ public:
         // Every datagram, both ways, held this much longer: a link whose round trip takes twice
         // as long.
         int fixedDelayMs = 0;
+        // Share of datagrams held exactly holdMs while those after them pass: reordering
+        // without loss.
+        double hold = 0;
+        int holdMs = 20;
     };
 
     LossyRelay(quint16 serverPort, Rates rates, quint32 seed = 1);
