@@ -6,6 +6,7 @@ namespace {
 // that reads an answer late, and stays well below the 100 ms after which the quickest servers
 // (busybox's tftpd) repeat an acknowledgement on their own.
 constexpr qint64 LeastWindowNs = 20'000'000;
+constexpr qint64 LeastAnswerNs = 1'000'000;
 constexpr qint64 RoundTrips = 3;
 constexpr qint64 Variations = 4;
 constexpr qint64 UnmeasuredDivisor = 10;
@@ -14,6 +15,12 @@ constexpr qint64 UnmeasuredDivisor = 10;
 
 void TRoundTrip::Sample(qint64 Ns) {
     // The smoothing of TCP's retransmission timer (RFC 6298).
+    if (FSmoothedNs >= 0) {
+        // An answer long after the send may not be the answer to it: the server's own repeat,
+        // after the answers before it were lost, comes once, late. A path that has slowed keeps
+        // answering late, and the window doubles with each answer until it holds it.
+        Ns = qMin(Ns, 2 * qMax(RoundTrips * FSmoothedNs + Variations * VariationNs, LeastWindowNs));
+    }
     if (FSmoothedNs < 0) {
         FSmoothedNs = Ns;
         VariationNs = Ns / 2;
@@ -29,4 +36,12 @@ qint64 TRoundTrip::CopyWindowNs(qint64 PeriodNs) const {
     }
     const qint64 window = RoundTrips * FSmoothedNs + Variations * VariationNs;
     return qMin(qMax(window, LeastWindowNs), PeriodNs);
+}
+
+qint64 TRoundTrip::AnswerWithinNs(qint64 PeriodNs) const {
+    if (FSmoothedNs < 0) {
+        return PeriodNs / UnmeasuredDivisor;
+    }
+    const qint64 window = RoundTrips * FSmoothedNs + Variations * VariationNs;
+    return qMin(qMax(window, LeastAnswerNs), PeriodNs);
 }

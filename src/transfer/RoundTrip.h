@@ -12,6 +12,10 @@ public:
     // but no less than a busy machine may take to read an answer that came at once, and no
     // more than the retransmission period. A tenth of the period until the server has answered.
     qint64 CopyWindowNs(qint64 PeriodNs) const;
+    // How long an answer takes at most, as far as the answers so far tell: a few round trips,
+    // at least a millisecond, and no more than the retransmission period. A tenth of the period
+    // until the server has answered.
+    qint64 AnswerWithinNs(qint64 PeriodNs) const;
     // The smoothed round trip; -1 until the server has answered.
     qint64 SmoothedNs() const { return FSmoothedNs; }
 

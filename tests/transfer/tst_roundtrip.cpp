@@ -33,11 +33,20 @@ void TestRoundTrip::copyWindow_data() {
     QList<qint64> slowStart(40, 1);
     slowStart.prepend(400);
     QTest::newRow("slow first answer fades") << slowStart << 5000LL << 20LL << 30LL;
-    // The path slows down: the window grows at once with the variation, before the mean
-    // catches up.
+    // The path slows down: the window doubles with each late answer until it holds the new
+    // round trip.
     QList<qint64> slowing(40, 10);
     slowing.append(200);
-    QTest::newRow("a sudden delay widens the window") << slowing << 5000LL << 250LL << 400LL;
+    QTest::newRow("a late answer widens the window") << slowing << 5000LL << 80LL << 120LL;
+    slowing.append({200, 200, 200});
+    QTest::newRow("late answers widen it to the new round trip")
+        << slowing << 5000LL << 600LL << 1000LL;
+    // After two lost acknowledgements the server repeats its own 400 ms after the block: that
+    // is no round trip, and the server's next repeat, a tenth of a second after a lost block,
+    // must not pass for a copy.
+    QList<qint64> repeat(40, 0);
+    repeat.append(400);
+    QTest::newRow("the server's own repeat, once") << repeat << 5000LL << 20LL << 90LL;
 }
 
 void TestRoundTrip::copyWindow() {
