@@ -435,7 +435,6 @@ void TUpload::OptionAckReceived(QByteArrayView datagram) {
     }
     BlockSize = granted->BlockSize;
     WindowSize = granted->WindowSize;
-    SentNs.fill(0, WindowSize);
     for (const QByteArray& name : granted->NotAsked) {
         Trace("option not asked, ignored: %1", QString::fromLatin1(name));
     }
@@ -452,22 +451,31 @@ void TUpload::AckReceived(quint16 block) {
         Acknowledged(acked);
         return;
     }
+    if (acked < AckedNo) {
+        // Overtaken on the way by a later one: it tells nothing new.
+        Trace("??? ack blockno=%1, older than block#%2: ignored", block, AckedNo);
+        return;
+    }
     UnexpectedAck(block);
 }
 
 void TUpload::UnexpectedAck(quint16 block) {
     Trace("??? ack blockno=%1, but I expected %2", block, BlockNo);
-    if (WindowSize > 1 && block == quint16(AckedNo)) {
+    if (WindowSize > 1) {
         // A window's receiver acknowledges its last block in order once more when a later one
-        // came first: the next block was lost. The window starts again after it once; the same
-        // acknowledgement again, before the block sent again can have arrived, sends nothing.
-        const qint64 now = SendClock.nsecsElapsed();
-        if (ResentMomentsAgo(AckedNo + 1, now) || !SentBeforeAnswer(AckedNo + 1, now)) {
-            Trace("same ack again too soon, not resent");
-            return;
+        // came first: the next block was lost, or is late. The window starts again after it at
+        // once, however soon, unless the server may be answering blocks sent again.
+        if (!AnswersResent()) {
+            Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
+            if (SendUnacknowledged(TSendCause::Answer)) {
+                Recheck();
+            }
+        } else if (!Rechecking) {
+            Recheck();
         }
-        Trace("window ack block#%1, resend from block#%2", AckedNo, AckedNo + 1);
-    } else if (SentMomentsAgo()) {
+        return;
+    }
+    if (SentMomentsAgo()) {
         // A server sends its last acknowledgement again when it has waited in vain for the
         // next packet, a tenth of a second or more after the first: the packet was lost, so it
         // goes out again at once, every time. A copy made on the way, or an answer to a send
@@ -489,6 +497,7 @@ void TUpload::Acknowledged(qint32 block) {
     }
     const qint32 before = AckedNo;
     AckedNo = block;
+    LastAnswerAfterNs = answeredAfterNs;
     if (AckedNo == LastBlock()) {
         if (OnProgress) {
             const TTold told = Told();
@@ -511,13 +520,16 @@ void TUpload::Acknowledged(qint32 block) {
         }
     }
     qint32 from = AckedNo + 1;
-    if (AckedNo < BlockNo) {
-        if (!ResentMomentsAgo(from, now)) {
-            // The server kept what came up to this block and lost the next: the window starts
-            // again right after it.
+    // A server that counts its windows from where it took up the blocks again may wait for one
+    // more than the window sent: a few round trips without progress send it again.
+    const bool recheck = AckedNo < BlockNo;
+    if (recheck) {
+        if (!AnswersResent()) {
+            // The server kept what came up to this block and lost the next, or has it late:
+            // the window starts again right after it.
             Trace("window ack block#%1, resend from block#%2", AckedNo, from);
         } else {
-            // The server answers the blocks sent again, and the next one is on its way, as
+            // The server answers a block it had already, and the next one is on its way, as
             // are those after it: only the window's new blocks follow them, and count as sent
             // again with them.
             from = BlockNo + 1;
@@ -526,21 +538,39 @@ void TUpload::Acknowledged(qint32 block) {
         }
     }
     if (SendBlocks(from, TSendCause::Answer)) {
+        if (recheck) {
+            Recheck();
+        }
         AwaitAnswer(answeredAfterNs);
     }
 }
 
-bool TUpload::ResentMomentsAgo(qint32 block, qint64 now) const {
-    return block >= RestartFrom && block <= RestartTo &&
-           now - RestartNs < RoundTrip.CopyWindowNs(PeriodNs());
+bool TUpload::AnswersResent() {
+    // Blocks sent again reach a server that has them already, or overtake their own late first
+    // sends, and it answers those it did not expect with its last block in order, as it
+    // answers blocks out of order: somewhere from just before the first of them to the last.
+    // Which of the two such an acknowledgement is cannot be told; it is let be, and the window
+    // goes again if nothing follows it soon.
+    const qint64 now = SendClock.nsecsElapsed();
+    if (AckedNo < RestartFrom - 1 || AckedNo > RestartTo ||
+        now - RestartNs >= RoundTrip.CopyWindowNs(PeriodNs())) {
+        return false;
+    }
+    Trace("perhaps the answer to blocks sent again: not resent");
+    return true;
 }
 
-bool TUpload::SentBeforeAnswer(qint32 block, qint64 now) const {
-    // An acknowledgement was written half a round trip ago: a block sent since, or just before,
-    // cannot have reached the server then. A copy the network made of the acknowledgement
-    // that sent the block comes right behind it.
-    const qint64 smoothedNs = RoundTrip.SmoothedNs();
-    return smoothedNs < 0 || 2 * (now - SentNs[block % SentNs.size()]) >= smoothedNs;
+void TUpload::Recheck() {
+    // Were it a block out of order after all, the server waits for the window again: a few
+    // round trips without progress tell, not the period.
+    // The round trip is measured on single blocks; the last answer tells how long a window of
+    // them takes.
+    const qint64 soonNs =
+        qMin(qMax(RoundTrip.AnswerWithinNs(PeriodNs()), 2 * LastAnswerAfterNs), PeriodNs());
+    Rechecking = true;
+    Timer1->stop();
+    Timer1->setInterval(int(qMax<qint64>(1, (soonNs + 999999) / 1000000)));
+    Timer1->start();
 }
 
 void TUpload::ErrorReceived(const Tftp::Reply& reply) {
@@ -590,6 +620,11 @@ void TUpload::Timer1Timer() {
         if (SendPacket(TSendCause::Timeout) && OnWait) {
             OnWait(secondsLeft);
         }
+        return;
+    }
+    if (Rechecking) {
+        Trace("no progress after block#%1, resend from block#%2", AckedNo, AckedNo + 1);
+        SendUnacknowledged(TSendCause::Answer);
         return;
     }
     // A refused request went again sooner than the period; what follows has the period.
@@ -713,9 +748,9 @@ bool TUpload::BuildBlock(qint32 block) {
 bool TUpload::SendBlocks(qint32 from, TSendCause cause) {
     const qint32 last = qMin(LastBlock(), qint32(qMin<qint64>(qint64(qMax(AckedNo, 0)) + WindowSize,
                                                               std::numeric_limits<qint32>::max())));
-    // A window sent again on a time-out holds blocks the server may have already, which it
-    // answers with its last block in order.
-    if (cause == TSendCause::Timeout) {
+    // A window sent again holds blocks the server may have already, which it answers with its
+    // last block in order.
+    if (from <= BlockNo) {
         RestartFrom = from;
         RestartTo = BlockNo;
         RestartNs = SendClock.nsecsElapsed();
@@ -736,7 +771,6 @@ bool TUpload::SendBlocks(qint32 from, TSendCause cause) {
             return false;
         }
         SampleFromNs = first ? LastSendNs : -1;
-        SentNs[block % SentNs.size()] = LastSendNs;
     }
     return true;
 }
@@ -762,6 +796,10 @@ bool TUpload::SendPacket(TSendCause cause) {
     if (cause != TSendCause::Timeout) {
         Timer1->stop();
         RetryCount = 0;
+        if (Rechecking) {
+            Rechecking = false;
+            Timer1->setInterval(Period);
+        }
     }
     Udp1->SendText(Packet.data(), PacketLen);
     if (Udp1->LastSendError != 0) {

@@ -68,12 +68,15 @@ struct TUploadState {
     // sent, if sent once; -1 when there is none.
     qint64 SampleFromNs = -1;
     TRoundTrip RoundTrip;
-    // When each block of the window last went out, by its number modulo the window.
-    QList<qint64> SentNs{0};
-    // The blocks a time-out last sent again, and when.
+    // The blocks last sent again, and when.
     qint32 RestartFrom = -1;
     qint32 RestartTo = -1;
     qint64 RestartNs = 0;
+    // Whether Timer1 runs a short wait for the answer to a window after an acknowledgement left
+    // unanswered, instead of the period.
+    bool Rechecking = false;
+    // How long after the last send the last acknowledgement that told of progress came.
+    qint64 LastAnswerAfterNs = 0;
     // What of the file was read last: Buffer holds its bytes from BufferOffset on.
     QByteArray Buffer;
     qint64 BufferOffset = 0;
@@ -198,12 +201,13 @@ private:
     void UnknownReceived();
     bool BuildBlock(qint32 block);
     bool SendBlocks(qint32 from, TSendCause cause);
-    // Whether the block went out moments ago with a window sent again on a time-out: an
-    // acknowledgement that comes now answers the copies of what the server had, and says
-    // nothing of the block.
-    bool ResentMomentsAgo(qint32 block, qint64 now) const;
-    // Whether the block went out before the server wrote the acknowledgement that came now.
-    bool SentBeforeAnswer(qint32 block, qint64 now) const;
+    // Whether the acknowledgement that came now, of a block short of the last sent, may be the
+    // server's answer to blocks sent again moments ago rather than its word that the next one
+    // is missing.
+    bool AnswersResent();
+    // Waits a few round trips for the server's answer instead of the period, then sends the
+    // window again.
+    void Recheck();
     // Sends again what the server has not acknowledged: the write request, or the window
     // after the last acknowledged block.
     bool SendUnacknowledged(TSendCause cause);

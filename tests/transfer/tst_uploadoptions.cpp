@@ -6,6 +6,7 @@
 #include "transfer/TftpPacket.h"
 
 #include <QTest>
+#include <QTimer>
 
 using Datagram = ScriptedTftpServer::Datagram;
 
@@ -49,23 +50,44 @@ public:
     }
 
     // Acknowledges the last block taken, which starts a new window.
-    void acknowledge() {
+    void acknowledge(int afterMs) {
         taken = 0;
-        server.answer(ScriptedTftpServer::ack(quint16(next - 1)), delayMs);
+        server.answer(ScriptedTftpServer::ack(quint16(next - 1)), afterMs);
     }
+    void acknowledge() { acknowledge(delayMs); }
     // How long each acknowledgement takes to come: a round trip of a few milliseconds lets the
     // upload tell which of its blocks the server can have seen when it wrote it.
     int delayMs = 0;
+    // How long an answer to a block out of order takes, when not delayMs: a device that writes
+    // each window before it acknowledges it tells of a gap at once.
+    int gapDelayMs = -1;
+    // Answers only the first block out of order after one in order, and counts its window
+    // afresh from the next one it takes, as atftpd does; otherwise every block out of order.
+    bool answersOnceARun = false;
+    // Holds DATA block `block` back this long the first time it comes, while later ones pass.
+    void holdOnce(quint16 block, int ms) {
+        held = block;
+        heldMs = ms;
+    }
 
 private:
     void receive(const Datagram& d) {
         if (d.opcode() == Tftp::OpWriteRequest) {
             server.answer(answer);
         } else if (d.opcode() == Tftp::OpData && !(lose && lose(d))) {
-            if (d.number() != next) {
-                acknowledge();
+            if (held != 0 && d.isBlock(held)) {
+                held = 0;
+                QTimer::singleShot(heldMs, &lifetime, [this, d] { receive(d); });
                 return;
             }
+            if (d.number() != next) {
+                if (!answersOnceARun || !outOfOrder) {
+                    acknowledge(gapDelayMs < 0 ? delayMs : gapDelayMs);
+                }
+                outOfOrder = true;
+                return;
+            }
+            outOfOrder = false;
             ++next;
             if (++taken == window || d.bytes.size() - 4 < blockSize) {
                 acknowledge();
@@ -79,6 +101,11 @@ private:
     const int blockSize;
     quint16 next = 1;
     int taken = 0;
+    bool outOfOrder = false;
+    quint16 held = 0;
+    int heldMs = 0;
+    // A held block that has not come when the receiver goes never comes.
+    QObject lifetime;
 };
 
 QList<int> DataSizes(const ScriptedTftpServer& server) {
@@ -382,19 +409,35 @@ void TestUploadOptions::ackInsideWindowRestartsAfterIt() {
 
 void TestUploadOptions::lossInAWindow_data() {
     QTest::addColumn<quint16>("lost");
-    QTest::addColumn<QList<quint16>>("blocks");
+    QTest::addColumn<quint16>("late"); // held back 30 ms while later blocks pass
+    QTest::addColumn<bool>("onceARun");
+    QTest::addColumn<QList<quint16>>("blocks"); // empty: not compared
     QTest::addColumn<int>("timeouts");
     // The time-out sends the window again, and the server answers the copies of 1 to 3 with
     // acknowledgement 3 while block 4 is on its way: only the new blocks follow.
-    QTest::newRow("the window's last block") << quint16(4) << Range(1, 4) + Range(1, 12) << 1;
+    QTest::newRow("the window's last block")
+        << quint16(4) << quint16(0) << false << Range(1, 4) + Range(1, 12) << 1;
     // The server answers 6, 7 and 8 with acknowledgement 4 again, the first of which starts
     // the window again at once.
     QTest::newRow("the block after an acknowledgement")
-        << quint16(5) << Range(1, 8) + Range(5, 12) << 0;
+        << quint16(5) << quint16(0) << false << Range(1, 8) + Range(5, 12) << 0;
+    QTest::newRow("the block after an acknowledgement, answered once")
+        << quint16(5) << quint16(0) << true << Range(1, 8) + Range(5, 12) << 0;
+    // Acknowledgement 4 twice, at once: the window's end, then block 6 before 5. The second
+    // is no copy, and the window starts again at 5 however soon it came.
+    QTest::newRow("the block after an acknowledgement, late")
+        << quint16(0) << quint16(5) << true << QList<quint16>() << 0;
+    // The server then counts its window from 6, and waits for a block beyond the one sent.
+    QTest::newRow("a block inside the window, late")
+        << quint16(0) << quint16(6) << true << QList<quint16>() << 0;
+    QTest::newRow("a block inside the window, late, every block answered")
+        << quint16(0) << quint16(6) << false << QList<quint16>() << 0;
 }
 
 void TestUploadOptions::lossInAWindow() {
     QFETCH(quint16, lost);
+    QFETCH(quint16, late);
+    QFETCH(bool, onceARun);
     QFETCH(QList<quint16>, blocks);
     QFETCH(int, timeouts);
     UploadFixture f;
@@ -403,9 +446,16 @@ void TestUploadOptions::lossInAWindow() {
     f.setFile(PatternBytes(512 * 11 + 1));
     WindowedReceiver receiver(f.server, OptionAck({"windowsize", "4"}), 4, 512);
     receiver.delayMs = 5;
+    if (late != 0) {
+        receiver.gapDelayMs = 0;
+    }
+    receiver.answersOnceARun = onceARun;
     receiver.loseOnce(lost);
+    receiver.holdOnce(late, 30);
     QCOMPARE(f.run(), int(trCompleted));
-    QCOMPARE(f.server.dataBlocks(), blocks);
+    if (!blocks.isEmpty()) {
+        QCOMPARE(f.server.dataBlocks(), blocks);
+    }
     QCOMPARE(f.server.file(), PatternBytes(512 * 11 + 1));
     QCOMPARE(f.trace().filter("timeout!").size(), timeouts);
 }
