@@ -3,8 +3,11 @@
 #include "net/ApplicationException.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -47,27 +50,42 @@ void THostLookup::Start(const QString& Host) {
     }
     auto result = std::make_shared<TResult>();
     if (result->Pipe[0] < 0) {
-        // Without a pipe the thread could not say it is done: look the name up here instead.
-        if (OnFound) {
-            OnFound(Resolver(Host));
-        }
+        // Looking the name up here instead would hold up every other upload for as long as
+        // the name servers take.
+        Failed(QString::fromLocal8Bit(std::strerror(errno)));
         return;
     }
     Result = result;
     Waiting = new QSocketNotifier(result->Pipe[0], QSocketNotifier::Read, this);
     connect(Waiting, &QSocketNotifier::activated, this, Guarded([this] { Arrived(); }));
-    std::thread([result, resolver = Resolver, host = Host] {
-        QList<TSocketAddress> found = resolver(host);
-        {
-            const std::lock_guard<std::mutex> locked(result->Lock);
-            result->Addresses = std::move(found);
-        }
-        const char done = 1;
-        [[maybe_unused]] const ssize_t written = write(result->Pipe[1], &done, 1);
-    }).detach();
+    try {
+        std::thread([result, resolver = Resolver, host = Host] {
+            QList<TSocketAddress> found = resolver(host);
+            {
+                const std::lock_guard<std::mutex> locked(result->Lock);
+                result->Addresses = std::move(found);
+            }
+            const char done = 1;
+            [[maybe_unused]] const ssize_t written = write(result->Pipe[1], &done, 1);
+        }).detach();
+    } catch (const std::system_error& e) {
+        Cancel();
+        Failed(QString::fromLocal8Bit(e.code().message()));
+    }
+}
+
+void THostLookup::Failed(const QString& Why) {
+    // Told from the event loop, as a look-up's end always is, so that whoever started it may
+    // start the next one from OnFailed without going deeper at each.
+    QTimer::singleShot(0, this, Guarded([this, Why, generation = Generation] {
+                           if (generation == Generation && OnFailed) {
+                               OnFailed(Why);
+                           }
+                       }));
 }
 
 void THostLookup::Cancel() {
+    ++Generation;
     if (Waiting) {
         Waiting->setEnabled(false);
         Waiting->deleteLater();

@@ -21,6 +21,9 @@ public:
 
     // Called with the host's addresses, IPv4 first; empty when the host was not found.
     std::function<void(const QList<TSocketAddress>& Addresses)> OnFound;
+    // Called instead, from the event loop, when the look-up could not start: the system had no
+    // pipe or thread to spare. Why says so.
+    std::function<void(const QString& Why)> OnFailed;
     // What looks a name up, on the look-up's thread; ResolveHost unless a test says otherwise.
     using TResolver = std::function<QList<TSocketAddress>(const QString& Host)>;
     TResolver Resolver = ResolveHost;
@@ -33,7 +36,11 @@ public:
 private:
     struct TResult;
     void Arrived();
+    void Failed(const QString& Why);
 
     std::shared_ptr<TResult> Result;
     QSocketNotifier* Waiting = nullptr;
+    // Counts the look-ups started and forgotten, so that a failure told later is told only for
+    // the look-up it belongs to.
+    quint64 Generation = 0;
 };

@@ -44,6 +44,13 @@ TUpload::TUpload(QObject* parent)
     Udp1->OnError = [this](QObject* Sender, quint16 Error) {
         Udp1Error(Sender, Error);
     };
+    Lookup1->OnFailed = [this](const QString& Why) {
+        if (Phase == TPhase::LookingUp) {
+            Trace("look-up failed: %1", Why);
+            Fail(trSocketCreateError, QStringLiteral("cannot look up %1: %2")
+                                          .arg(Target.ServerAddress, Why));
+        }
+    };
     Lookup1->OnFound = [this](const QList<TSocketAddress>& Found) {
         Lookup1Found(Found);
     };

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <future>
 #include <optional>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using Datagram = ScriptedTftpServer::Datagram;
 
@@ -63,6 +65,7 @@ private slots:
     void traceOfTwoBlockUpload();
     void unusableLocalFile_data();
     void unusableLocalFile();
+    void lookupThatCannotStartFailsAlone();
     void progressEvery32Blocks();
     void answersAwaitedAwake_data();
     void answersAwaitedAwake();
@@ -188,6 +191,35 @@ void TestUpload::unusableLocalFile() {
     f.server.drain();
     QVERIFY(f.server.received.isEmpty());
     QVERIFY(!f.upload.Udp1->IsOpen());
+}
+
+void TestUpload::lookupThatCannotStartFailsAlone() {
+    UploadFixture f;
+    f.setFile(PatternBytes(700));
+    f.nameResolvesTo({QStringLiteral("127.0.0.1")});
+    // No descriptor left for the look-up's pipe: the name is not looked up here instead, which
+    // would hold up everything else for as long as the name servers take.
+    rlimit limit{};
+    QVERIFY(getrlimit(RLIMIT_NOFILE, &limit) == 0);
+    const int lowest = dup(0);
+    QVERIFY(lowest >= 0);
+    close(lowest);
+    rlimit tight = limit;
+    tight.rlim_cur = rlim_t(lowest);
+    QVERIFY(setrlimit(RLIMIT_NOFILE, &tight) == 0);
+    QList<TransferResult> ends;
+    f.upload.OnEnd = [&](TransferResult result) {
+        ends.append(result);
+    };
+    f.upload.Start(f.entry);
+    const bool toldAtOnce = !ends.isEmpty();
+    QVERIFY(setrlimit(RLIMIT_NOFILE, &limit) == 0);
+    QVERIFY(!toldAtOnce);
+    QTRY_COMPARE(ends, QList<TransferResult>{trSocketCreateError});
+    QVERIFY2(f.upload.FailureText().startsWith(QStringLiteral("cannot look up device.example: ")),
+             qPrintable(f.upload.FailureText()));
+    f.server.drain();
+    QVERIFY(f.server.received.isEmpty());
 }
 
 void TestUpload::progressEvery32Blocks() {
