@@ -1,6 +1,7 @@
 #include "send/SendBatch.h"
 
 #include "entries/EntryList.h"
+#include "send/OpenFiles.h"
 #include "send/SendCommand.h"
 #include "send/SendConsole.h"
 #include "transfer/Upload.h"
@@ -30,8 +31,9 @@ struct TBatchUpload {
 
 class TBatch {
 public:
-    TBatch(std::vector<TServerEntry> entries, const TSendArguments& args)
+    TBatch(std::vector<TServerEntry> entries, const TSendArguments& args, int jobs)
         : Args(args)
+        , Jobs(jobs)
         , Terminal(TTerminalLines::For(args)) {
         for (TServerEntry& entry : entries) {
             Uploads.push_back(TBatchUpload{std::move(entry), nullptr, {}, 0, 0, 0, false, {}});
@@ -53,7 +55,7 @@ public:
 
 private:
     void StartMore() {
-        while (!Interrupted && Running < Args.Jobs && Next < Uploads.size()) {
+        while (!Interrupted && Running < Jobs && Next < Uploads.size()) {
             Start(Next++);
         }
         if (Running == 0) {
@@ -153,6 +155,7 @@ private:
     }
 
     const TSendArguments& Args;
+    const int Jobs;
     TTerminalLines Terminal;
     std::vector<TBatchUpload> Uploads;
     QEventLoop Loop;
@@ -162,6 +165,29 @@ private:
     int Drawn = 0;
     bool Interrupted = false;
 };
+
+// Each upload under way holds a socket, its file and, while its name is looked up, a pipe's two
+// ends; the rest is kept for the standard streams, the event loop and the entries.
+constexpr qint64 FilesPerUpload = 4;
+constexpr qint64 FilesKept = 64;
+
+// As many uploads at once as asked, or as the open files allowed let run, and says so.
+int JobsWithinLimit(int asked, size_t uploads) {
+    const int wanted = int(qMin<qint64>(asked, qint64(uploads)));
+    const qint64 limit = OpenFiles::Limit();
+    if (limit < 0) {
+        return wanted;
+    }
+    const int fit = int(qBound<qint64>(1, (limit - FilesKept) / FilesPerUpload, qint64(wanted)));
+    if (fit < wanted) {
+        Print(stderr, QStringLiteral("zanvel-send: %1 uploads at a time instead of %2: the system "
+                                     "allows %3 open files\n")
+                          .arg(fit)
+                          .arg(wanted)
+                          .arg(limit));
+    }
+    return fit;
+}
 
 } // namespace
 
@@ -183,7 +209,8 @@ int SendEach(const TEntryList& Entries, const TSendArguments& Arguments) {
         return ExitUsage;
     }
     CatchInterrupt();
-    TBatch batch(std::move(chosen), Arguments);
+    const int jobs = JobsWithinLimit(Arguments.Jobs, chosen.size());
+    TBatch batch(std::move(chosen), Arguments, jobs);
     if (!batch.Run()) {
         return TransferResultExitStatus(trAborted);
     }

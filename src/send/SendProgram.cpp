@@ -4,6 +4,7 @@
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
 #include "net/SocketAddress.h"
+#include "send/OpenFiles.h"
 #include "send/SendBatch.h"
 #include "send/SendCommand.h"
 #include "send/SendConsole.h"
@@ -261,6 +262,7 @@ int RunSend(int argc, char** argv) {
     }
 
     if (!args.Each.isEmpty()) {
+        OpenFiles::RaiseLimit();
         return SendEach(entries, args);
     }
     std::vector<TSendJob> uploads;

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <sys/resource.h>
 
 class TestSendEach : public QObject {
     Q_OBJECT
@@ -23,6 +24,7 @@ private slots:
     void initTestCase();
     void eightDevices();
     void interruptStartsNoMore();
+    void fewerAtOnceWithinOpenFiles();
 
 private:
     // sw-1 ... sw-8, sw-4 refusing and sw-7 silent; then edge, which no pattern below matches.
@@ -139,6 +141,29 @@ void TestSendEach::interruptStartsNoMore() {
     QCOMPARE(send->exitStatus(), QProcess::NormalExit);
     QCOMPARE(send->exitCode(), 130);
     QVERIFY(!QFile::exists(servers[7]->filePath("sw-8.bin")));
+}
+
+void TestSendEach::fewerAtOnceWithinOpenFiles() {
+    // Soft and hard limit alike, as `ulimit -n` sets them: room for three uploads at a time.
+    constexpr rlim_t Files = 64 + 3 * 4;
+    for (const int i : {0, 1, 2, 4}) {
+        QFile::remove(servers[i]->filePath(QStringLiteral("sw-%1.bin").arg(i + 1)));
+    }
+    auto* send = new QProcess(this);
+    send->setChildProcessModifier([] {
+        const rlimit limit{Files, Files};
+        setrlimit(RLIMIT_NOFILE, &limit);
+    });
+    send->start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"),
+                {"--store", store, "--each", "sw-[1235]", firmware, "--jobs", "1024"});
+    QVERIFY(send->waitForFinished(60000));
+    const QString err = QString::fromUtf8(send->readAllStandardError());
+    QCOMPARE(send->exitCode(), 0);
+    QVERIFY2(err.startsWith(QStringLiteral("zanvel-send: 3 uploads at a time instead of 4: the "
+                                           "system allows %1 open files\n")
+                                .arg(Files)),
+             qPrintable(err));
+    QVERIFY2(err.endsWith(u"4 of 4 completed\n"), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestSendEach)
