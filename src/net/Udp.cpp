@@ -27,6 +27,9 @@ quint16 CheckedPort(qint32 port) {
     return quint16(port);
 }
 
+// The largest datagram a socket receives, with room to tell a larger one.
+constexpr int LargestDatagram = 65536;
+
 // The first error the host or a router sent back about an earlier datagram, taken off the
 // socket's error queue, and the destination of that datagram (none when the queue was empty);
 // 0 when there is no error.
@@ -141,6 +144,7 @@ bool TUdp::Close() {
     }
     const bool closed = ::close(SocketHandle) == 0;
     SocketHandle = -1;
+    HeldLength = -1;
     return closed;
 }
 
@@ -149,10 +153,20 @@ qint32 TUdp::ReceiveText(char* Buf, qint32 Size) {
         throw EUdpException("ReceiveText - Socket Not Connected", EUdpException::ukClosed);
     }
     TSocketAddress from;
-    from.Length = sizeof from.Storage;
-    // MSG_TRUNC makes the kernel report the datagram's real length, so a cut one is recognised.
-    const ssize_t received = recvfrom(SocketHandle, Buf, size_t(qMax(Size, 0)), MSG_TRUNC,
-                                      reinterpret_cast<sockaddr*>(&from.Storage), &from.Length);
+    ssize_t received;
+    if (HeldLength >= 0) {
+        // Read already when it was reported.
+        received = ssize_t(HeldLength);
+        from = HeldFrom;
+        std::memcpy(Buf, Held.constData(), size_t(qMin<qint64>(HeldLength, qMax(Size, 0))));
+        HeldLength = -1;
+    } else {
+        from.Length = sizeof from.Storage;
+        // MSG_TRUNC makes the kernel report the datagram's real length, so a cut one is
+        // recognised.
+        received = recvfrom(SocketHandle, Buf, size_t(qMax(Size, 0)), MSG_TRUNC,
+                            reinterpret_cast<sockaddr*>(&from.Storage), &from.Length);
+    }
     Unread = false;
     if (!Notifier->isEnabled()) {
         Notifier->setEnabled(true);
@@ -276,9 +290,34 @@ void TUdp::NotifierActivated() {
         Notifier->setEnabled(false);
         return;
     }
-    // An error the network sent back comes first, in a notification of its own; a datagram
-    // waiting behind it keeps the socket readable and is reported next.
-    const int error = TakeQueuedError(SocketHandle, ErrorAbout);
+    // The datagram is read now, so that it costs one system call: the error queue is read only
+    // when the system says there is an error. An error the network sent back comes first, in a
+    // notification of its own; a datagram waiting behind it keeps the socket readable and is
+    // reported next.
+    int error = 0;
+    if (HeldLength < 0) {
+        if (Held.size() != LargestDatagram) {
+            Held.resize(LargestDatagram);
+        }
+        HeldFrom = TSocketAddress();
+        HeldFrom.Length = sizeof HeldFrom.Storage;
+        const ssize_t received =
+            recvfrom(SocketHandle, Held.data(), size_t(Held.size()), MSG_TRUNC | MSG_DONTWAIT,
+                     reinterpret_cast<sockaddr*>(&HeldFrom.Storage), &HeldFrom.Length);
+        const int failure = errno;
+        if (received >= 0) {
+            HeldLength = received;
+        } else {
+            error = TakeQueuedError(SocketHandle, ErrorAbout);
+            if (error == 0 && failure != EAGAIN && failure != EWOULDBLOCK) {
+                error = failure;
+            }
+            if (error == 0) {
+                // Nothing after all: another reader took it.
+                return;
+            }
+        }
+    }
     TMessage message{WM_SOCKET_NOTIFY, quint32(SocketHandle),
                      MakeLParam(FD_READ, quint16(WinSock::FromErrno(error))), 0};
     if (error != 0) {

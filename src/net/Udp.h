@@ -2,6 +2,7 @@
 
 #include "net/SocketAddress.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -104,6 +105,11 @@ private:
     QSocketNotifier* Notifier = nullptr;
     // A datagram has been reported and ReceiveText has not been called since.
     bool Unread = false;
+    // The datagram read when it was reported, for ReceiveText: its length as the system gave
+    // it (more than the buffer when cut), and where it came from; -1 when none is held.
+    QByteArray Held;
+    qint64 HeldLength = -1;
+    TSocketAddress HeldFrom;
     // Where datagrams go: an IPv4 or IPv6 address with its port.
     TSocketAddress Destination;
     // Where the last datagram came from.
