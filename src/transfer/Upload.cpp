@@ -47,8 +47,8 @@ TUpload::TUpload(QObject* parent)
     Lookup1->OnFailed = [this](const QString& Why) {
         if (Phase == TPhase::LookingUp) {
             Trace("look-up failed: %1", Why);
-            Fail(trSocketCreateError, QStringLiteral("cannot look up %1: %2")
-                                          .arg(Target.ServerAddress, Why));
+            Fail(trSocketCreateError,
+                 QStringLiteral("cannot look up %1: %2").arg(Target.ServerAddress, Why));
         }
     };
     Lookup1->OnFound = [this](const QList<TSocketAddress>& Found) {
@@ -569,9 +569,8 @@ bool TUpload::AnswersResent() {
 
 void TUpload::Recheck() {
     // Were it a block out of order after all, the server waits for the window again: a few
-    // round trips without progress tell, not the period.
-    // The round trip is measured on single blocks; the last answer tells how long a window of
-    // them takes.
+    // round trips without progress tell, not the period. The round trip is measured on single
+    // blocks; the last answer tells how long a window of them takes.
     const qint64 soonNs =
         qMin(qMax(RoundTrip.AnswerWithinNs(PeriodNs()), 2 * LastAnswerAfterNs), PeriodNs());
     Rechecking = true;
