@@ -947,6 +947,10 @@ void TestUpload::nextAddressWhenPortUnreachable_data() {
     // Nothing listens on the server's port at 127.0.0.2: the host says so at once.
     QTest::newRow("second address") << QStringList{"127.0.0.2", "127.0.0.1"} << int(trCompleted)
                                     << "port unreachable at 127.0.0.2, trying 127.0.0.1";
+    // Each refusal is about the address tried then, never one tried before.
+    QTest::newRow("third address")
+        << QStringList{"127.0.0.2", "127.0.0.3", "127.0.0.1"} << int(trCompleted)
+        << "port unreachable at 127.0.0.3, trying 127.0.0.1";
     QTest::newRow("no address left")
         << QStringList{"127.0.0.2"} << int(trSocketError) << "socket error: port unreachable";
 }

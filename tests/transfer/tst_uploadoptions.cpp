@@ -52,7 +52,12 @@ public:
     // Acknowledges the last block taken, which starts a new window.
     void acknowledge(int afterMs) {
         taken = 0;
-        server.answer(ScriptedTftpServer::ack(quint16(next - 1)), afterMs);
+        const quint16 block = quint16(next - 1);
+        if (block == ackLost) {
+            ackLost = 0;
+            return;
+        }
+        server.answer(ScriptedTftpServer::ack(block), afterMs);
     }
     void acknowledge() { acknowledge(delayMs); }
     // How long each acknowledgement takes to come: a round trip of a few milliseconds lets the
@@ -64,6 +69,8 @@ public:
     // Answers only the first block out of order after one in order, and counts its window
     // afresh from the next one it takes, as atftpd does; otherwise every block out of order.
     bool answersOnceARun = false;
+    // The first acknowledgement of this block is lost on its way.
+    quint16 ackLost = 0;
     // Holds DATA block `block` back this long the first time it comes, while later ones pass.
     void holdOnce(quint16 block, int ms) {
         held = block;
@@ -410,33 +417,39 @@ void TestUploadOptions::ackInsideWindowRestartsAfterIt() {
 void TestUploadOptions::lossInAWindow_data() {
     QTest::addColumn<quint16>("lost");
     QTest::addColumn<quint16>("late"); // held back 30 ms while later blocks pass
+    QTest::addColumn<quint16>("ackLost");
     QTest::addColumn<bool>("onceARun");
     QTest::addColumn<QList<quint16>>("blocks"); // empty: not compared
     QTest::addColumn<int>("timeouts");
     // The time-out sends the window again, and the server answers the copies of 1 to 3 with
     // acknowledgement 3 while block 4 is on its way: only the new blocks follow.
     QTest::newRow("the window's last block")
-        << quint16(4) << quint16(0) << false << Range(1, 4) + Range(1, 12) << 1;
+        << quint16(4) << quint16(0) << quint16(0) << false << Range(1, 4) + Range(1, 12) << 1;
     // The server answers 6, 7 and 8 with acknowledgement 4 again, the first of which starts
     // the window again at once.
     QTest::newRow("the block after an acknowledgement")
-        << quint16(5) << quint16(0) << false << Range(1, 8) + Range(5, 12) << 0;
+        << quint16(5) << quint16(0) << quint16(0) << false << Range(1, 8) + Range(5, 12) << 0;
     QTest::newRow("the block after an acknowledgement, answered once")
-        << quint16(5) << quint16(0) << true << Range(1, 8) + Range(5, 12) << 0;
+        << quint16(5) << quint16(0) << quint16(0) << true << Range(1, 8) + Range(5, 12) << 0;
+    // The time-out sends the whole window again, and the server, which has it, answers its
+    // first block at once: the next window follows that answer.
+    QTest::newRow("the acknowledgement that closes a window")
+        << quint16(0) << quint16(0) << quint16(8) << true << Range(1, 8) + Range(5, 12) << 1;
     // Acknowledgement 4 twice, at once: the window's end, then block 6 before 5. The second
     // is no copy, and the window starts again at 5 however soon it came.
     QTest::newRow("the block after an acknowledgement, late")
-        << quint16(0) << quint16(5) << true << QList<quint16>() << 0;
+        << quint16(0) << quint16(5) << quint16(0) << true << QList<quint16>() << 0;
     // The server then counts its window from 6, and waits for a block beyond the one sent.
     QTest::newRow("a block inside the window, late")
-        << quint16(0) << quint16(6) << true << QList<quint16>() << 0;
+        << quint16(0) << quint16(6) << quint16(0) << true << QList<quint16>() << 0;
     QTest::newRow("a block inside the window, late, every block answered")
-        << quint16(0) << quint16(6) << false << QList<quint16>() << 0;
+        << quint16(0) << quint16(6) << quint16(0) << false << QList<quint16>() << 0;
 }
 
 void TestUploadOptions::lossInAWindow() {
     QFETCH(quint16, lost);
     QFETCH(quint16, late);
+    QFETCH(quint16, ackLost);
     QFETCH(bool, onceARun);
     QFETCH(QList<quint16>, blocks);
     QFETCH(int, timeouts);
@@ -452,6 +465,7 @@ void TestUploadOptions::lossInAWindow() {
     receiver.answersOnceARun = onceARun;
     receiver.loseOnce(lost);
     receiver.holdOnce(late, 30);
+    receiver.ackLost = ackLost;
     QCOMPARE(f.run(), int(trCompleted));
     if (!blocks.isEmpty()) {
         QCOMPARE(f.server.dataBlocks(), blocks);
