@@ -1,6 +1,7 @@
 #include "send/SendBatch.h"
 
 #include "entries/EntryList.h"
+#include "send/LocalCopy.h"
 #include "send/OpenFiles.h"
 #include "send/SendCommand.h"
 #include "send/SendConsole.h"
@@ -10,6 +11,7 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <memory>
 #include <unistd.h>
@@ -27,6 +29,8 @@ struct TBatchUpload {
     int WaitLeft = 0;
     bool Ended = false;
     TUploadReport Report;
+    // What the upload sends instead of the entry's file, when that has to be copied first.
+    TLocalCopy Copy;
 };
 
 class TBatch {
@@ -36,7 +40,7 @@ public:
         , Jobs(jobs)
         , Terminal(TTerminalLines::For(args)) {
         for (TServerEntry& entry : entries) {
-            Uploads.push_back(TBatchUpload{std::move(entry), nullptr, {}, 0, 0, 0, false, {}});
+            Uploads.push_back(TBatchUpload{std::move(entry), nullptr, {}, 0, 0, 0, false, {}, {}});
         }
     }
 
@@ -90,8 +94,13 @@ private:
             Ended(index, result);
         };
         ++Running;
+        job.Copy = LocalCopyFor(job.Entry);
+        TServerEntry entry = job.Entry;
+        if (job.Copy.File) {
+            entry.LocalFile = job.Copy.File->fileName();
+        }
         job.Clock.start();
-        upload.Start(job.Entry);
+        upload.Start(entry);
     }
 
     void Ended(size_t index, TransferResult result) {
@@ -111,6 +120,7 @@ private:
         }
         // The upload is still inside its own ending: it goes once that has returned.
         job.Upload.release()->deleteLater();
+        job.Copy = TLocalCopy();
         QTimer::singleShot(0, &Loop, [this] { StartMore(); });
     }
 

@@ -16,7 +16,10 @@ constexpr qint64 RedrawMs = 100;
 // Ctrl+C writes a byte here from the signal handler; the event loop reads it.
 int InterruptPipe[2] = {-1, -1};
 
+volatile sig_atomic_t Caught = 0;
+
 void Interrupted(int) {
+    Caught = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = write(InterruptPipe[1], &byte, 1);
 }
@@ -69,6 +72,10 @@ void CatchInterrupt() {
     action.sa_handler = Interrupted;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
+}
+
+bool InterruptCaught() {
+    return Caught != 0;
 }
 
 std::unique_ptr<QSocketNotifier> OnInterrupt(QObject* context,

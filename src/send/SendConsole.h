@@ -44,6 +44,9 @@ private:
 
 // From now on Ctrl+C is heard by the event loop instead of ending the program.
 void CatchInterrupt();
+// Whether Ctrl+C has been caught since CatchInterrupt: for work outside the event loop, whose
+// system calls Ctrl+C interrupts.
+bool InterruptCaught();
 // Calls interrupted, in the event loop, for each Ctrl+C from now on while the notifier lives;
 // none when Ctrl+C ends the program the default way.
 std::unique_ptr<QSocketNotifier> OnInterrupt(QObject* context,

@@ -4,6 +4,7 @@
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
 #include "net/SocketAddress.h"
+#include "send/LocalCopy.h"
 #include "send/OpenFiles.h"
 #include "send/SendBatch.h"
 #include "send/SendCommand.h"
@@ -43,9 +44,6 @@ struct TUsageError : std::invalid_argument {
 struct TNoEntries : std::invalid_argument {
     using std::invalid_argument::invalid_argument;
 };
-
-// The LOCAL operand that stands for standard input.
-const QString StandardInput = QStringLiteral("-");
 
 [[noreturn]] void Refuse(const QString& message) {
     throw TUsageError(message.toStdString());
@@ -108,24 +106,6 @@ std::vector<TSendJob> Uploads(const TEntryList& entries, const QStringList& oper
     return {{entry, false}};
 }
 
-// Standard input, copied to a file of its own that nobody else sees, so that it is uploaded
-// like any file: its size known, read as the upload goes.
-std::unique_ptr<QTemporaryFile> CopyStandardInput() {
-    auto copy = std::make_unique<QTemporaryFile>();
-    QFile in;
-    if (!copy->open() || !in.open(stdin, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return nullptr;
-    }
-    QByteArray chunk(1 << 20, Qt::Uninitialized);
-    qint64 read;
-    while ((read = in.read(chunk.data(), chunk.size())) > 0) {
-        if (copy->write(chunk.constData(), read) != read) {
-            return nullptr;
-        }
-    }
-    return read == 0 && copy->flush() ? std::move(copy) : nullptr;
-}
-
 // Runs one upload in the event loop and reports it on standard error as asked.
 TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QString& label,
                      bool& interrupted) {
@@ -165,24 +145,21 @@ TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QStr
         interrupted = true;
         upload.Abort();
     });
-    std::unique_ptr<QTemporaryFile> standardInput;
     TServerEntry entry = job.Entry;
-    if (entry.LocalFile == StandardInput) {
-        standardInput = CopyStandardInput();
-        entry.LocalFile = standardInput ? standardInput->fileName() : QString();
+    const TLocalCopy copy = LocalCopyFor(entry);
+    clock.start();
+    if (copy.File) {
+        entry.LocalFile = copy.File->fileName();
     }
-    QString failure;
-    QTimer::singleShot(0, &loop, [&] {
-        clock.start();
-        if (standardInput || job.Entry.LocalFile != StandardInput) {
-            upload.Start(entry);
-        } else {
-            failure = QStringLiteral("cannot read standard input");
-            result = trFileOpenError;
-            loop.quit();
-        }
-    });
-    loop.exec();
+    const QString failure = copy.Failure;
+    if (copy.Interrupted) {
+        interrupted = true;
+    } else if (!failure.isEmpty()) {
+        result = trFileOpenError;
+    } else {
+        QTimer::singleShot(0, &loop, [&] { upload.Start(entry); });
+        loop.exec();
+    }
     TUploadReport report = Report(job.Entry, job.Saved, upload, result);
     report.Seconds = clock.elapsed() / 1000.0;
     if (!failure.isEmpty()) {
