@@ -67,7 +67,10 @@ std::vector<TSendJob> Uploads(const TEntryList& entries, const QStringList& oper
     const bool isAddress = address && IsIpAddress(address->Host);
     const TEntryMatch match = isAddress ? TEntryMatch() : FindEntry(entries, first);
     const bool exact = match.Entry && match.Entry->EntryName == first;
-    if (match.Entry && (exact || !LooksLikeHostWithPort(first))) {
+    // Followed by files, a name is an entry's only when it is the whole name: "tftp1 fw.bin
+    // startup.cfg" sends fw.bin to the host tftp1, whatever entry "tftp1-lab" there is.
+    const bool prefixMeant = operands.size() == 1 && !LooksLikeHostWithPort(first);
+    if (match.Entry && (exact || prefixMeant)) {
         std::vector<TSendJob> uploads;
         if (operands.size() == 1) {
             uploads.push_back({*match.Entry, true});
@@ -77,12 +80,17 @@ std::vector<TSendJob> Uploads(const TEntryList& entries, const QStringList& oper
         }
         return uploads;
     }
-    if (!match.Candidates.isEmpty() && !LooksLikeHostWithPort(first)) {
+    if (!match.Candidates.isEmpty() && prefixMeant) {
         NoSuchEntry(QStringLiteral("\"%1\" could be any of: %2")
                         .arg(first, match.Candidates.join(QStringLiteral(", "))));
     }
     if (operands.size() < 2 && entries.Count() == 0 && !isAddress) {
         throw TNoEntries("no entries");
+    }
+    if (operands.size() < 2 && isAddress) {
+        NoSuchEntry(QStringLiteral("\"%1\" is an address, never an entry: name a LOCAL file to "
+                                   "send to it")
+                        .arg(first));
     }
     if (operands.size() < 2) {
         NoSuchEntry(QStringLiteral("no entry named \"%1\"").arg(first));

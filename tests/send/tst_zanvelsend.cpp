@@ -139,6 +139,7 @@ void TestZanvelSend::exitStatus_data() {
     QTest::newRow("a folder")       << "folder"                    << "ack"   << 4 << "cannot read the local file, or the remote name is too long: %1: file to open is a directory (to entry";
     QTest::newRow("name too long")  << "long-name"                 << "ack"   << 4 << "cannot read the local file, or the remote name is too long: the remote name is longer than 507 bytes (to host";
     QTest::newRow("host not found") << "no.such.host.invalid:69"   << "ack"   << 6 << "host not found (to host no.such.host.invalid port 69, remote file \"fw.bin\")";
+    QTest::newRow("a prefix with a file is a host") << "prefix"    << "ack"   << 6 << "host not found (to host no.such.host.invalid port 69, remote file \"fw.bin\")";
     QTest::newRow("port too large") << "edge-70000"                << "ack"   << 7 << "socket error: port 70000 is beyond 65535 (to entry \"edge\": 127.0.0.1 port 70000";
     QTest::newRow("port 0")         << "127.0.0.1:0"               << "ack"   << 7 << "socket error: Invalid argument: 127.0.0.1 port 0 (to host 127.0.0.1 port 0";
     QTest::newRow("timed out")      << "edge"                      << "none"  << 8 << "timed out: no answer from the server (to entry \"edge\": 127.0.0.1 port";
@@ -175,6 +176,10 @@ void TestZanvelSend::exitStatus() {
     } else if (target == u"long-name") {
         arguments = QStringList{QStringLiteral("127.0.0.1:%1").arg(server->port()), file,
                                 QString(508, u'n')};
+    } else if (target == u"prefix") {
+        // The start of an entry's name, followed by a file: the host it names, not the entry.
+        writeStore({"edge", "no.such.host.invalid lab"}, server->port());
+        arguments = QStringList{"no.such.host.invalid", file};
     } else if (target == u"edge-70000") {
         writeStore({"edge"}, 70000);
         arguments = QStringList{"edge"};
@@ -279,6 +284,7 @@ void TestZanvelSend::nameProblemsAndUsage_data() {
     // clang-format off
     QTest::newRow("ambiguous prefix")  << QStringList{"core"}            << "zanvel-send: \"core\" could be any of: core router, core switch\n" << false;
     QTest::newRow("unknown name")      << QStringList{"firewall"}        << "zanvel-send: no entry named \"firewall\"\n"                         << false;
+    QTest::newRow("an address alone")  << QStringList{"127.0.0.1"}       << "zanvel-send: \"127.0.0.1\" is an address, never an entry: name a LOCAL file to send to it\n" << false;
     QTest::newRow("host, too many")    << QStringList{"h:69", "a", "b", "c"} << "zanvel-send: a host takes one LOCAL file and at most one REMOTE name\n" << true;
     QTest::newRow("bad port")          << QStringList{"h:99999", "a"}    << "zanvel-send: \"h:99999\" is neither an entry nor HOST[:PORT]\n"   << true;
     QTest::newRow("unknown option")    << QStringList{"--fast"}          << "zanvel-send: unknown option --fast\n"                              << true;
@@ -344,6 +350,19 @@ void TestZanvelSend::interruptAborts() {
     QCOMPARE(ran.status, 130);
     QCOMPARE(ran.err, QStringLiteral("aborted\n"));
     QCOMPARE(server->received.size(), 1);
+
+    // Ctrl+C while standard input is read, before anything is sent: a pipe that never ends.
+    const Ran reading = run(
+        {"127.0.0.1:" + QString::number(server->port()), "-", "piped.bin"}, [](QProcess& process) {
+            const auto readsPipe = [&process] {
+                QFile wchan(QStringLiteral("/proc/%1/wchan").arg(process.processId()));
+                return wchan.open(QIODevice::ReadOnly) && wchan.readAll().contains("pipe_read");
+            };
+            QTRY_VERIFY(readsPipe());
+            ::kill(pid_t(process.processId()), SIGINT);
+        });
+    QCOMPARE(reading.status, 130);
+    QCOMPARE(server->received.size(), 1);
 }
 
 void TestZanvelSend::standardInputAndEmptyFiles() {
@@ -363,6 +382,14 @@ void TestZanvelSend::standardInputAndEmptyFiles() {
     QCOMPARE(run({host, empty}).status, 0);
     QCOMPARE(server->dataBlocks(), QList<quint16>{1});
     QCOMPARE(server->received.last().bytes.size(), 4);
+
+    // A file whose size says 0 though it has content, as those in /proc do, is read to its end.
+    QFile version(QStringLiteral("/proc/version"));
+    if (version.open(QIODevice::ReadOnly)) {
+        server->received.clear();
+        QCOMPARE(run({host, version.fileName()}).status, 0);
+        QCOMPARE(server->file(), version.readAll());
+    }
 
     // A pipe named as a file tells no size; it is not taken for an empty file.
     const Ran named = run({host, "/dev/stdin", "piped.bin"}, [&](QProcess& process) {
