@@ -10,10 +10,13 @@ fi
 source "$completions"
 source "$(dirname "$0")/../../data/zanvel-send.bash-completion"
 PATH=$1:$PATH
-store=$(mktemp)
-trap 'rm -f "$store"' EXIT
+home=$(mktemp -d)
+store=$home/entrys.txt
+marker=$home/ran
+trap 'rm -rf "$home"' EXIT
 n=0
-for name in 'core switch' core-router 'edge $1'; do
+# A name that starts like an option is never offered: it would be taken for one.
+for name in 'core switch' core-router 'edge $1' -lab; do
     printf '[entryno%d]\r\nentryname=%s\r\naddress=192.0.2.1\r\nport=69\r\nlocalfile=/x\r\nremotefile=x\r\n' \
         "$((n++))" "$name"
 done >"$store"
@@ -39,7 +42,16 @@ offered --bl -- --blksize
 offered --store "$store" '' -- 'core\ switch' core-router 'edge\ \$1'
 offered --store "$store" co -- 'core\ switch' core-router
 offered --store "$store" 'core\ s' -- 'core\ switch'
-offered --store "$store" "'core s" -- 'core\ switch'
+# Inside quotes, the shell closes them itself.
+offered --store "$store" "'core s" -- 'core switch'
+offered --store "$store" '"core s' -- 'core switch'
+offered --store "$store" '"edge $' -- 'edge \$1'
+offered "--store=$store" core- -- core-router
+HOME=$home offered --store '~/entrys.txt' core- -- core-router
+# What is typed is never run, in the entry's place or the store's.
+offered --store "$store" '`touch '"$marker"'`' --
+offered --store '$(touch '"$marker"')' c --
+[ -e "$marker" ] && echo "FAIL: the completion ran what was typed" && failures=$((failures + 1))
 offered --store "$store" --quiet e -- 'edge\ \$1'
 offered --store "$store" --blksize 1468 core- -- core-router
 offered --store "$store" core-router /dev/nul -- /dev/null
