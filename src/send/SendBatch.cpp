@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <cerrno>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -56,6 +57,8 @@ public:
     }
 
     const std::vector<TBatchUpload>& Results() const { return Uploads; }
+    // The errno of the report that could not be written; 0 when every one was.
+    int OutputFailure() const { return OutputError; }
 
 private:
     void StartMore() {
@@ -115,8 +118,12 @@ private:
                               job.Report.Line() + u'\n');
             Drawn = 0;
         }
-        if (Args.Json) {
-            PrintJson(job.Report);
+        if (Args.Json && !OutputError && !PrintJson(job.Report)) {
+            // Nobody reads the reports any more: the batch ends as Ctrl+C would end it.
+            OutputError = errno;
+            if (!Interrupted) {
+                Interrupt();
+            }
         }
         // The upload is still inside its own ending: it goes once that has returned.
         job.Upload.release()->deleteLater();
@@ -174,6 +181,7 @@ private:
     int Done = 0;
     int Drawn = 0;
     bool Interrupted = false;
+    int OutputError = 0;
 };
 
 // Each upload under way holds a socket, its file and, while its name is looked up, a pipe's two
@@ -221,7 +229,11 @@ int SendEach(const TEntryList& Entries, const TSendArguments& Arguments) {
     CatchInterrupt();
     const int jobs = JobsWithinLimit(Arguments.Jobs, chosen.size());
     TBatch batch(std::move(chosen), Arguments, jobs);
-    if (!batch.Run()) {
+    const bool ran = batch.Run();
+    if (batch.OutputFailure() != 0) {
+        return OutputFailed(QStringLiteral("the reports"), batch.OutputFailure());
+    }
+    if (!ran) {
         return TransferResultExitStatus(trAborted);
     }
     int status = 0;

@@ -3,7 +3,9 @@
 #include "transfer/Upload.h"
 
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -31,10 +33,17 @@ bool Print(FILE* stream, const QString& text) {
     return std::fflush(stream) == 0 && written;
 }
 
-void PrintJson(const TUploadReport& report) {
+bool PrintJson(const TUploadReport& report) {
     const QByteArray line = report.Json() + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
+    const bool written =
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout) == size_t(line.size());
+    return std::fflush(stdout) == 0 && written;
+}
+
+int OutputFailed(const QString& what, int error) {
+    Print(stderr, QStringLiteral("zanvel-send: cannot write %1: %2\n")
+                      .arg(what, QString::fromLocal8Bit(std::strerror(error))));
+    return ExitOutputFailed;
 }
 
 int TerminalColumns() {

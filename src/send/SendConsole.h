@@ -17,8 +17,13 @@ class TUpload;
 
 // False when the stream cannot take the text (a full disk, a closed pipe).
 bool Print(FILE* stream, const QString& text);
-// The report as one line of JSON on standard output.
-void PrintJson(const TUploadReport& report);
+// The report as one line of JSON on standard output; false when it cannot be written.
+bool PrintJson(const TUploadReport& report);
+// Output that could not be written (a full disk, a closed pipe) ends the program with this.
+constexpr int ExitOutputFailed = 1;
+// Says on standard error that `what` could not be written, and why (the errno of the failed
+// write); returns ExitOutputFailed.
+int OutputFailed(const QString& what, int error);
 // The terminal's width in columns; 0 when standard error is no terminal or does not say.
 int TerminalColumns();
 

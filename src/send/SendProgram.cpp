@@ -177,9 +177,6 @@ TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QStr
         Print(stderr, (terminal.Draws() ? QStringLiteral("\r\x1b[K") : QString()) + label +
                           report.Line() + u'\n');
     }
-    if (args.Json) {
-        PrintJson(report);
-    }
     return report;
 }
 
@@ -193,6 +190,9 @@ int UsageError(const char* message) {
 } // namespace
 
 int RunSend(int argc, char** argv) {
+    // A closed pipe is a write that fails and is said so, not the end of the program in the
+    // middle of an upload.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     TSendArguments args;
     try {
@@ -201,12 +201,12 @@ int RunSend(int argc, char** argv) {
         return UsageError(e.what());
     }
     if (args.Help) {
-        Print(stdout, SendUsage());
-        return 0;
+        return Print(stdout, SendUsage()) ? 0 : OutputFailed(QStringLiteral("the usage"), errno);
     }
     if (args.Version) {
-        Print(stdout, QStringLiteral("zanvel-send %1\n").arg(QLatin1String(ZANVEL_VERSION)));
-        return 0;
+        return Print(stdout, QStringLiteral("zanvel-send %1\n").arg(QLatin1String(ZANVEL_VERSION)))
+                   ? 0
+                   : OutputFailed(QStringLiteral("the version"), errno);
     }
 
     const QString store = args.Store.isEmpty() ? EntryStoreLocation().ReadPath() : args.Store;
@@ -239,9 +239,7 @@ int RunSend(int argc, char** argv) {
                                 u'\n');
         }
         if (!written) {
-            Print(stderr, QStringLiteral("zanvel-send: cannot write the list: %1\n")
-                              .arg(QString::fromLocal8Bit(std::strerror(errno))));
-            return ExitStoreUnreadable;
+            return OutputFailed(QStringLiteral("the list"), errno);
         }
         return 0;
     }
@@ -271,6 +269,9 @@ int RunSend(int argc, char** argv) {
         const QString label =
             uploads.size() > 1 ? job.Entry.LocalFile + QStringLiteral(": ") : QString();
         const TUploadReport report = Upload(job, args, label, interrupted);
+        if (args.Json && !PrintJson(report)) {
+            return OutputFailed(QStringLiteral("the report"), errno);
+        }
         if (interrupted) {
             return TransferResultExitStatus(trAborted);
         }

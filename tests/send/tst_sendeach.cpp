@@ -24,6 +24,7 @@ private slots:
     void initTestCase();
     void eightDevices();
     void interruptStartsNoMore();
+    void closedOutputStopsTheBatch();
     void fewerAtOnceWithinOpenFiles();
 
 private:
@@ -141,6 +142,24 @@ void TestSendEach::interruptStartsNoMore() {
     QCOMPARE(send->exitStatus(), QProcess::NormalExit);
     QCOMPARE(send->exitCode(), 130);
     QVERIFY(!QFile::exists(servers[7]->filePath("sw-8.bin")));
+}
+
+void TestSendEach::closedOutputStopsTheBatch() {
+    // sw-1's report is read, then the pipe closes while silent sw-7 is tried: its report finds
+    // nobody to read it, and sw-8 never starts.
+    QFile::remove(servers[7]->filePath(QStringLiteral("sw-8.bin")));
+    auto* send = new QProcess(this);
+    send->start(QStringLiteral("bash"),
+                {"-c", R"("$0" "$@" | head -n 1 >/dev/null; exit "${PIPESTATUS[0]}")",
+                 QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"), "--store", store, "--retransmit",
+                 "100", "--retries", "3", "--each", "sw-[178]", firmware, "--jobs", "1", "--json"});
+    QVERIFY(send->waitForFinished(30000));
+    QCOMPARE(send->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(send->exitCode(), 1);
+    const QString err = QString::fromUtf8(send->readAllStandardError());
+    QVERIFY2(err.endsWith(u"zanvel-send: cannot write the reports: Broken pipe\n"),
+             qPrintable(err));
+    QVERIFY(!QFile::exists(servers[7]->filePath(QStringLiteral("sw-8.bin"))));
 }
 
 void TestSendEach::fewerAtOnceWithinOpenFiles() {

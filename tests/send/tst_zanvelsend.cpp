@@ -56,6 +56,8 @@ private slots:
     void everyFileTriedFirstFailureCounts();
     void nameProblemsAndUsage_data();
     void nameProblemsAndUsage();
+    void outputThatCannotBeWritten_data();
+    void outputThatCannotBeWritten();
     void unreadableStore();
     void socketNotCreated();
     void interruptAborts();
@@ -72,10 +74,13 @@ private:
     std::unique_ptr<ScriptedTftpServer> server;
     QString store;
     QString file;
+    // Where the program's standard output goes instead of the test, when set.
+    QString output;
 };
 
 void TestZanvelSend::init() {
     server = std::make_unique<ScriptedTftpServer>();
+    output.clear();
     store = dir.filePath(QStringLiteral("entrys.txt"));
     file = dir.filePath(QStringLiteral("fw.bin"));
     WriteFile(file, PatternBytes(1500));
@@ -100,6 +105,9 @@ Ran TestZanvelSend::run(const QStringList& arguments,
                         const std::function<void(QProcess&)>& meanwhile) {
     QProcess process;
     QSignalSpy finished(&process, &QProcess::finished);
+    if (!output.isEmpty()) {
+        process.setStandardOutputFile(output);
+    }
     process.start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"),
                   QStringList{"--store", store, "--retransmit", "100"} + arguments);
     if (meanwhile) {
@@ -300,6 +308,30 @@ void TestZanvelSend::nameProblemsAndUsage() {
     QVERIFY2(ran.err.startsWith(message), qPrintable(ran.err));
     QCOMPARE(ran.err.contains(QStringLiteral("usage: zanvel-send")), usage);
     QVERIFY(server->received.isEmpty());
+}
+
+void TestZanvelSend::outputThatCannotBeWritten_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("--help") << QStringList{"--help"} << "the usage";
+    QTest::newRow("--version") << QStringList{"--version"} << "the version";
+    QTest::newRow("--list") << QStringList{"--list"} << "the list";
+    QTest::newRow("--json") << QStringList{"--json", "edge"} << "the report";
+}
+
+void TestZanvelSend::outputThatCannotBeWritten() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, what);
+    if (!QFileInfo::exists(QStringLiteral("/dev/full"))) {
+        QSKIP("no /dev/full");
+    }
+    output = QStringLiteral("/dev/full");
+    const Ran ran = run(arguments);
+    QCOMPARE(ran.status, 1);
+    QVERIFY2(
+        ran.err.endsWith(
+            QStringLiteral("zanvel-send: cannot write %1: No space left on device\n").arg(what)),
+        qPrintable(ran.err));
 }
 
 void TestZanvelSend::unreadableStore() {
