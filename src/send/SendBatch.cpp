@@ -149,14 +149,21 @@ private:
                          : QStringLiteral("\r\x1b[J");
     }
 
-    // On a terminal: a line for each running upload, then how many are done.
+    // On a terminal: a line for each running upload, as many as its rows allow and then how
+    // many more run, then how many are done.
     void Redraw(bool now) {
         if (!Terminal.Due(now)) {
             return;
         }
         QStringList lines;
+        const int room = Terminal.MostLines() - 1;
+        int more = 0;
         for (const TBatchUpload& job : Uploads) {
             if (!job.Upload || job.Ended) {
+                continue;
+            }
+            if (int(lines.size()) >= room - 1 && Running > room) {
+                ++more;
                 continue;
             }
             const QString state =
@@ -164,7 +171,10 @@ private:
                 : job.Total > 0  ? ProgressLine(job.Acked, job.Total, job.Clock.elapsed() / 1000.0)
                                  : QStringLiteral("starting");
             // A line that wrapped would throw the count of lines off.
-            lines.append(Terminal.Fitted(job.Entry.EntryName + QStringLiteral(": ") + state));
+            lines.append(Terminal.Fitted(job.Entry.EntryName + QStringLiteral(": "), state));
+        }
+        if (more > 0) {
+            lines.append(QStringLiteral("and %1 more running").arg(more));
         }
         lines.append(QStringLiteral("%1 of %2 done").arg(Done).arg(Uploads.size()));
         Print(stderr, ClearBlock() + lines.join(u'\n'));

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -51,13 +52,69 @@ int TerminalColumns() {
     return ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
-TTerminalLines::TTerminalLines(bool Draws, int Columns)
+int TerminalRows() {
+    winsize size{};
+    return ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
+}
+
+namespace {
+
+// Characters a terminal draws two columns wide (East Asian Wide and Fullwidth).
+bool Wide(char32_t c) {
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+           (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+           (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+           (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+int Columns(char32_t c) {
+    const QChar::Category category = QChar::category(c);
+    if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing ||
+        category == QChar::Other_Format) {
+        return 0;
+    }
+    return Wide(c) ? 2 : 1;
+}
+
+// The longest start of the text that takes at most this many columns.
+QString Cut(const QString& text, int columns) {
+    int used = 0;
+    qsizetype end = 0;
+    for (const char32_t c : text.toUcs4()) {
+        used += Columns(c);
+        if (used > columns) {
+            break;
+        }
+        end += QChar::requiresSurrogates(c) ? 2 : 1;
+    }
+    return text.first(end);
+}
+
+} // namespace
+
+int DisplayColumns(const QString& Text) {
+    int columns = 0;
+    for (const char32_t c : Text.toUcs4()) {
+        columns += Columns(c);
+    }
+    return columns;
+}
+
+TTerminalLines::TTerminalLines(bool Draws, int Columns, int Rows)
     : FDraws(Draws)
-    , Columns(Draws ? Columns : 0) {}
+    , Columns(Draws ? Columns : 0)
+    , Rows(Draws ? Rows : 0) {}
 
 TTerminalLines TTerminalLines::For(const TSendArguments& Arguments) {
     const bool draws = isatty(fileno(stderr)) && !Arguments.Quiet && !Arguments.Trace;
-    return TTerminalLines(draws, draws ? TerminalColumns() : 0);
+    return TTerminalLines(draws, draws ? TerminalColumns() : 0, draws ? TerminalRows() : 0);
+}
+
+int TTerminalLines::MostLines() const {
+    return Rows > 2 ? Rows - 2 : std::numeric_limits<int>::max();
 }
 
 bool TTerminalLines::Due(bool Now) {
@@ -68,9 +125,17 @@ bool TTerminalLines::Due(bool Now) {
     return true;
 }
 
-QString TTerminalLines::Fitted(const QString& Line) const {
+QString TTerminalLines::Fitted(const QString& Label, const QString& Figures) const {
     // A line as long as the terminal is wide wraps, and each redraw would add a line.
-    return Columns > 1 && Line.size() >= Columns ? Line.first(Columns - 1) : Line;
+    const int room = Columns - 1;
+    if (Columns <= 1 || DisplayColumns(Label) + DisplayColumns(Figures) <= room) {
+        return Label + Figures;
+    }
+    const int figures = DisplayColumns(Figures);
+    if (figures >= room) {
+        return Cut(Figures, room);
+    }
+    return Cut(Label, room - figures) + Figures;
 }
 
 void CatchInterrupt() {

@@ -135,13 +135,15 @@ TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QStr
         acked = Acked;
         total = Total;
         if (terminal.Due(false)) {
-            const QString line = label + ProgressLine(acked, total, clock.elapsed() / 1000.0);
-            Print(stderr, u'\r' + terminal.Fitted(line) + QStringLiteral("\x1b[K"));
+            Print(stderr,
+                  u'\r' +
+                      terminal.Fitted(label, ProgressLine(acked, total, clock.elapsed() / 1000.0)) +
+                      QStringLiteral("\x1b[K"));
         }
     };
     upload.OnWait = [&](int secondsLeft) {
         if (terminal.Draws()) {
-            Print(stderr, u'\r' + terminal.Fitted(label + WaitingLine(secondsLeft)) +
+            Print(stderr, u'\r' + terminal.Fitted(label, WaitingLine(secondsLeft)) +
                               QStringLiteral("\x1b[K"));
         }
     };

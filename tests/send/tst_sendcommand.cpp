@@ -14,6 +14,8 @@ private slots:
     void entryNames_data();
     void entryNames();
     void numberOptions();
+    void fittedToColumns_data();
+    void fittedToColumns();
     void hostAndPort_data();
     void hostAndPort();
     void lines();
@@ -169,6 +171,43 @@ void TestSendCommand::lines() {
     TTerminalLines pipe(false, 20);
     QVERIFY(!pipe.Due(true));
     QCOMPARE(pipe.Fitted(QString(30, u'x')), QString(30, u'x'));
+    // Two rows stay free, so that no redrawn line scrolls off.
+    QCOMPARE(TTerminalLines(true, 80, 24).MostLines(), 22);
+    QVERIFY(TTerminalLines(true, 80, 0).MostLines() > 1000);
+}
+
+void TestSendCommand::fittedToColumns_data() {
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("figures");
+    QTest::addColumn<QString>("shown");
+    const QString figures = QStringLiteral(" 42% 1.0 MiB/s");
+    QTest::newRow("fits") << 40 << "edge: " << figures << "edge:  42% 1.0 MiB/s";
+    // Each of these characters takes two columns: 12 of them and the figures are 38.
+    QTest::newRow("wide characters, fitting")
+        << 40 << QString::fromUtf8("東京本社コアスイッチ一号") << figures
+        << QString::fromUtf8("東京本社コアスイッチ一号") + figures;
+    QTest::newRow("wide characters, the name cut")
+        << 30 << QString::fromUtf8("東京本社コアスイッチ一号") << figures
+        << QString::fromUtf8("東京本社コアス") + figures;
+    // A wide character that would straddle the last column goes altogether.
+    QTest::newRow("no half of a wide character")
+        << 29 << QString::fromUtf8("東京本社コアスイッチ") << figures
+        << QString::fromUtf8("東京本社コアス") + figures;
+    QTest::newRow("combining marks take no column")
+        << 14 << QString::fromUtf8("cafe\u0301 lab: ") << QStringLiteral(" 9%")
+        << QString::fromUtf8("cafe\u0301 lab:  9%");
+    QTest::newRow("figures alone too wide") << 8 << "edge: " << figures << " 42% 1.";
+}
+
+void TestSendCommand::fittedToColumns() {
+    QFETCH(int, columns);
+    QFETCH(QString, label);
+    QFETCH(QString, figures);
+    QFETCH(QString, shown);
+    const QString fitted = TTerminalLines(true, columns).Fitted(label, figures);
+    QCOMPARE(fitted, shown);
+    QVERIFY(DisplayColumns(fitted) < columns);
 }
 
 QTEST_APPLESS_MAIN(TestSendCommand)

@@ -3,6 +3,7 @@
 
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
+#include "send/SendConsole.h"
 #include "support/LoopbackSocket.h"
 #include "support/RealTftpServer.h"
 #include "support/UploadFixture.h"
@@ -11,7 +12,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -24,6 +27,7 @@ private slots:
     void initTestCase();
     void eightDevices();
     void interruptStartsNoMore();
+    void terminalOf24RowsAnd40Columns();
     void closedOutputStopsTheBatch();
     void fewerAtOnceWithinOpenFiles();
 
@@ -142,6 +146,47 @@ void TestSendEach::interruptStartsNoMore() {
     QCOMPARE(send->exitStatus(), QProcess::NormalExit);
     QCOMPARE(send->exitCode(), 130);
     QVERIFY(!QFile::exists(servers[7]->filePath("sw-8.bin")));
+}
+
+void TestSendEach::terminalOf24RowsAnd40Columns() {
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty()) {
+        QSKIP("no script(1) for a pseudo-terminal");
+    }
+    // 32 devices with long Japanese names, all silent for a while, all at once.
+    const QString wide = dir.filePath(QStringLiteral("wide.txt"));
+    TEntryList entries;
+    for (int i = 0; i < 32; ++i) {
+        auto entry = std::make_unique<TServerEntry>();
+        entry->EntryName = QString::fromUtf8("東京本社コアスイッチ%1号機").arg(i + 1);
+        entry->ServerAddress = QStringLiteral("127.0.0.1");
+        entry->ServerPort = silent.port();
+        entry->LocalFile = firmware;
+        entry->RemoteFile = QStringLiteral("sw.bin");
+        entries.Append(std::move(entry));
+    }
+    SaveEntries(entries, wide);
+    QProcess terminal;
+    terminal.start(QStringLiteral("script"),
+                   {"-qfec",
+                    QStringLiteral("stty cols 40 rows 24; exec %1/zanvel-send --store %2 "
+                                   "--retransmit 100 --retries 3 --jobs 32 --each '*'")
+                        .arg(QStringLiteral(ZANVEL_BINARY_DIR), wide),
+                    "/dev/null"});
+    QVERIFY(terminal.waitForFinished(30000));
+    const QString shown = QString::fromUtf8(terminal.readAllStandardOutput());
+    QVERIFY2(shown.contains(QStringLiteral("and 12 more running")), qPrintable(shown));
+    // The cursor never goes up further than the lines drawn, 22 at most.
+    const QRegularExpression up(QStringLiteral("\x1b\\[(\\d+)A"));
+    for (auto match = up.globalMatch(shown); match.hasNext();) {
+        QVERIFY(match.next().captured(1).toInt() <= 21);
+    }
+    // No line drawn in place is wider than the terminal less a column, wide characters counted
+    // twice; the results, written once, may wrap.
+    const QRegularExpression escape(QStringLiteral("\x1b\\[[0-9;]*[A-Za-z]"));
+    for (QString line : shown.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+        line.remove(escape);
+        QVERIFY2(line.contains(u"(to entry") || DisplayColumns(line) < 40, qPrintable(line));
+    }
 }
 
 void TestSendEach::closedOutputStopsTheBatch() {
