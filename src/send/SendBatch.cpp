@@ -57,6 +57,22 @@ public:
     }
 
     const std::vector<TBatchUpload>& Results() const { return Uploads; }
+    // Reports the uploads that never started, with --json too.
+    void NotStarted() {
+        for (TBatchUpload& job : Uploads) {
+            if (job.Upload || job.Ended) {
+                continue;
+            }
+            job.Report.EntryName = job.Entry.EntryName;
+            job.Report.Server = job.Entry.ServerAddress;
+            job.Report.Port = job.Entry.ServerPort;
+            job.Report.RemoteFile = job.Entry.RemoteFile;
+            job.Report.Started = false;
+            if (Args.Json && !OutputError && !PrintJson(job.Report)) {
+                OutputError = errno;
+            }
+        }
+    }
     // The errno of the report that could not be written; 0 when every one was.
     int OutputFailure() const { return OutputError; }
 
@@ -90,6 +106,11 @@ private:
             Redraw(false);
         };
         upload.OnWait = [this, &job](int secondsLeft) {
+            // Without a terminal the wait is said once, as it begins.
+            if (job.WaitLeft == 0 && !Terminal.Draws() && !Args.Quiet) {
+                Print(stderr, job.Entry.EntryName + QStringLiteral(": ") +
+                                  WaitingLine(secondsLeft) + u'\n');
+            }
             job.WaitLeft = secondsLeft;
             Redraw(false);
         };
@@ -240,11 +261,12 @@ int SendEach(const TEntryList& Entries, const TSendArguments& Arguments) {
     const int jobs = JobsWithinLimit(Arguments.Jobs, chosen.size());
     TBatch batch(std::move(chosen), Arguments, jobs);
     const bool ran = batch.Run();
+    if (!ran) {
+        // Ctrl+C: what was running says "aborted"; what never started says so too.
+        batch.NotStarted();
+    }
     if (batch.OutputFailure() != 0) {
         return OutputFailed(QStringLiteral("the reports"), batch.OutputFailure());
-    }
-    if (!ran) {
-        return TransferResultExitStatus(trAborted);
     }
     int status = 0;
     int completed = 0;
@@ -268,5 +290,5 @@ int SendEach(const TEntryList& Entries, const TSendArguments& Arguments) {
         }
         Print(stderr, summary + u'\n');
     }
-    return status;
+    return ran ? status : TransferResultExitStatus(trAborted);
 }

@@ -284,6 +284,9 @@ QString TUploadReport::Destination() const {
 }
 
 QString TUploadReport::Line() const {
+    if (!Started) {
+        return QStringLiteral("not started");
+    }
     QString line;
     if (ExitStatus() == ExitLastBlockUnacknowledged) {
         line = QStringLiteral("all data sent; the last block was not acknowledged: the device may "
@@ -308,6 +311,9 @@ QByteArray TUploadReport::Json() const {
     QString result = TransferResultName(Result);
     if (result.startsWith(QLatin1String("tr"))) {
         result = result.sliced(2).toLower();
+    }
+    if (!Started) {
+        result = QStringLiteral("not started");
     }
     const QJsonObject object{
         {QStringLiteral("entry"), EntryName.isEmpty() ? QJsonValue() : QJsonValue(EntryName)},

@@ -92,6 +92,8 @@ struct TUploadReport {
     bool Answered = false;
     double Seconds = 0;
     TransferResult Result = trAborted;
+    // False for an upload Ctrl+C kept from starting: its result is "not started".
+    bool Started = true;
     bool AllDataSent = false;
     // Why it failed, in plain English, and the server's own error message, if it sent one.
     QString Failure;

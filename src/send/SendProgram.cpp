@@ -141,7 +141,12 @@ TUploadReport Upload(const TSendJob& job, const TSendArguments& args, const QStr
                       QStringLiteral("\x1b[K"));
         }
     };
+    bool waitTold = false;
     upload.OnWait = [&](int secondsLeft) {
+        // Without a terminal the wait is said once, as it begins.
+        if (!terminal.Draws() && !args.Quiet && !std::exchange(waitTold, true)) {
+            Print(stderr, label + WaitingLine(secondsLeft) + u'\n');
+        }
         if (terminal.Draws()) {
             Print(stderr, u'\r' + terminal.Fitted(label, WaitingLine(secondsLeft)) +
                               QStringLiteral("\x1b[K"));

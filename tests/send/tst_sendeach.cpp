@@ -138,7 +138,8 @@ void TestSendEach::interruptStartsNoMore() {
         // What the last test sent it.
     }
     QFile::remove(servers[7]->filePath("sw-8.bin"));
-    QProcess* send = start({"--each", "sw-[78]", firmware, "--jobs", "1", "--retries", "100"});
+    QProcess* send =
+        start({"--each", "sw-[78]", firmware, "--jobs", "1", "--retries", "100", "--json"});
     QVERIFY(send->waitForStarted());
     QVERIFY(silent.receive(5000));
     ::kill(pid_t(send->processId()), SIGINT);
@@ -146,6 +147,18 @@ void TestSendEach::interruptStartsNoMore() {
     QCOMPARE(send->exitStatus(), QProcess::NormalExit);
     QCOMPARE(send->exitCode(), 130);
     QVERIFY(!QFile::exists(servers[7]->filePath("sw-8.bin")));
+    // Both are accounted for, the one Ctrl+C ended and the one it kept from starting.
+    QStringList results;
+    for (const QByteArray& line : send->readAllStandardOutput().split('\n')) {
+        if (!line.isEmpty()) {
+            const QJsonObject report = QJsonDocument::fromJson(line).object();
+            results.append(report.value("entry").toString() + u' ' +
+                           report.value("result").toString());
+        }
+    }
+    QCOMPARE(results, (QStringList{"sw-7 aborted", "sw-8 not started"}));
+    QVERIFY(QString::fromUtf8(send->readAllStandardError())
+                .endsWith(u"0 of 2 completed; failed:\n  sw-7: aborted\n  sw-8: not started\n"));
 }
 
 void TestSendEach::terminalOf24RowsAnd40Columns() {
