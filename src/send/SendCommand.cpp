@@ -36,7 +36,7 @@ struct TNumberOption {
 std::optional<TNumberOption> NumberOption(const QString& Argument) {
     // clang-format off
     static const TNumberOption Options[] = {
-        {QStringLiteral("--retransmit"), "milliseconds", 1, 3600000, &TSendArguments::RetransmitMs},
+        {QStringLiteral("--retransmit"), "milliseconds", 1, MaxRetransmitMs, &TSendArguments::RetransmitMs},
         {QStringLiteral("--blksize"), "bytes", MinBlkSize, MaxBlkSize, &TSendArguments::BlkSize},
         {QStringLiteral("--windowsize"), "blocks", 1, MaxWindowSize, &TSendArguments::WindowSize},
         {QStringLiteral("--retries"), "sends", 1, MaxRetries, &TSendArguments::Retries},
@@ -57,6 +57,7 @@ std::optional<TNumberOption> NumberOption(const QString& Argument) {
 TSendArguments ParseSendArguments(const QStringList& Arguments) {
     TSendArguments parsed;
     bool operandsOnly = false;
+    bool jobsGiven = false;
     for (qsizetype i = 0; i < Arguments.size(); ++i) {
         const QString& a = Arguments[i];
         if (operandsOnly || !a.startsWith(u'-') || a == u'-') {
@@ -98,6 +99,7 @@ TSendArguments ParseSendArguments(const QStringList& Arguments) {
                           .arg(option->High));
             }
             parsed.*(option->Field) = number;
+            jobsGiven = jobsGiven || option->Field == &TSendArguments::Jobs;
         } else if (a == u"--store" || a.startsWith(u"--store=")) {
             if (a != u"--store") {
                 parsed.Store = a.sliced(8);
@@ -119,12 +121,22 @@ TSendArguments ParseSendArguments(const QStringList& Arguments) {
     if (parsed.List && !parsed.Operands.isEmpty()) {
         Usage(QStringLiteral("--list takes no operands"));
     }
+    if (parsed.List && parsed.Json) {
+        Usage(QStringLiteral("--json and --list do not go together"));
+    }
+    if (jobsGiven && parsed.Each.isEmpty()) {
+        Usage(QStringLiteral("--jobs goes with --each"));
+    }
     if (!parsed.Each.isEmpty()) {
         if (parsed.List) {
             Usage(QStringLiteral("--each and --list do not go together"));
         }
         if (parsed.Operands.size() > 1) {
             Usage(QStringLiteral("--each takes at most one FILE"));
+        }
+        // Standard input can be read once, for one upload.
+        if (parsed.Operands == QStringList{QStringLiteral("-")}) {
+            Usage(QStringLiteral("--each cannot send standard input (-)"));
         }
         return parsed;
     }

@@ -233,7 +233,8 @@ int RunSend(int argc, char** argv) {
         return ExitStoreUnreadable;
     };
     if (args.List) {
-        if (entries.Count() == 0 && QFileInfo::exists(store)) {
+        // A list not made yet has no entries either.
+        if (entries.Count() == 0) {
             return noEntries();
         }
         bool written = true;

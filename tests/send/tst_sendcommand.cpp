@@ -36,11 +36,15 @@ void TestSendCommand::arguments_data() {
     QTest::newRow("list and a name")   << QStringList{"--list", "core"}                 << "--list takes no operands"       << QStringList{};
     QTest::newRow("unknown option")    << QStringList{"--fast", "core"}                 << "unknown option --fast"          << QStringList{};
     QTest::newRow("store without file")<< QStringList{"core", "--store"}                << "--store needs a file"           << QStringList{};
-    QTest::newRow("retransmit 0")      << QStringList{"core", "--retransmit", "0"}      << "--retransmit needs milliseconds, 1 to 3600000" << QStringList{};
-    QTest::newRow("retransmit text")   << QStringList{"core", "--retransmit=soon"}      << "--retransmit needs milliseconds, 1 to 3600000" << QStringList{};
+    QTest::newRow("retransmit 0")      << QStringList{"core", "--retransmit", "0"}      << "--retransmit needs milliseconds, 1 to 600000" << QStringList{};
+    QTest::newRow("retransmit text")   << QStringList{"core", "--retransmit=soon"}      << "--retransmit needs milliseconds, 1 to 600000" << QStringList{};
     QTest::newRow("blksize 7")         << QStringList{"core", "--blksize", "7"}         << "--blksize needs bytes, 8 to 65464" << QStringList{};
     QTest::newRow("blksize 65465")     << QStringList{"core", "--blksize=65465"}        << "--blksize needs bytes, 8 to 65464" << QStringList{};
     QTest::newRow("windowsize 0")      << QStringList{"core", "--windowsize=0"}         << "--windowsize needs blocks, 1 to 65535" << QStringList{};
+    QTest::newRow("jobs without each") << QStringList{"core", "--jobs", "4"}            << "--jobs goes with --each"        << QStringList{};
+    QTest::newRow("json with list")    << QStringList{"--list", "--json"}               << "--json and --list do not go together" << QStringList{};
+    QTest::newRow("each and stdin")    << QStringList{"--each", "sw-*", "-"}            << "--each cannot send standard input (-)" << QStringList{};
+    QTest::newRow("each with jobs")    << QStringList{"--each", "sw-*", "--jobs=4"}     << ""                               << QStringList{};
     // clang-format on
 }
 

@@ -58,6 +58,7 @@ private slots:
     void nameProblemsAndUsage();
     void outputThatCannotBeWritten_data();
     void outputThatCannotBeWritten();
+    void listNotMadeYet();
     void unreadableStore();
     void socketNotCreated();
     void interruptAborts();
@@ -338,6 +339,22 @@ void TestZanvelSend::outputThatCannotBeWritten() {
         ran.err.endsWith(
             QStringLiteral("zanvel-send: cannot write %1: No space left on device\n").arg(what)),
         qPrintable(ran.err));
+}
+
+void TestZanvelSend::listNotMadeYet() {
+    // The program's own list, before the window has saved one: as empty as an empty one.
+    QTemporaryDir config;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"), {"--list"});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(QString::fromUtf8(process.readAllStandardError())
+                 .startsWith(u"zanvel-send: no entries in "),
+             "");
+    QCOMPARE(process.readAllStandardOutput(), QByteArray());
 }
 
 void TestZanvelSend::unreadableStore() {
