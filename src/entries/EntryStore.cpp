@@ -22,10 +22,20 @@ const QString PortKey = QStringLiteral("port");
 const QString LocalFileKey = QStringLiteral("localfile");
 const QString RemoteFileKey = QStringLiteral("remotefile");
 // An option's stored value; 0 (not asked) for one missing or out of its range.
-qint32 OptionValue(const TIniFile& Ini, const QString& Section, const TEntryOption& Option) {
-    const auto value =
-        TryStrToInt(Ini.Value(Section, QLatin1String(Option.Key)).value_or(QString()));
-    return value && *value >= Option.Low && *value <= Option.High ? *value : 0;
+qint32 OptionValue(const TIniFile& Ini, const QString& Section, const TEntryOption& Option,
+                   const QString& EntryName, QStringList* Ignored) {
+    const std::optional<QString> text = Ini.Value(Section, QLatin1String(Option.Key));
+    const auto value = TryStrToInt(text.value_or(QString()));
+    if (value && *value >= Option.Low && *value <= Option.High) {
+        return *value;
+    }
+    if (text && Ignored) {
+        Ignored->append(QStringLiteral("entry \"%1\": %2=%3 ignored: it takes %4 to %5")
+                            .arg(EntryName, QLatin1String(Option.Key), *text)
+                            .arg(Option.Low)
+                            .arg(Option.High));
+    }
+    return 0;
 }
 
 QString SectionName(int Index) {
@@ -118,7 +128,7 @@ TStoreLocation EntryStoreLocation() {
     return StoreLocation(environment);
 }
 
-TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
+TStoreContent LoadEntries(TEntryList& List, const QString& Path, QStringList* Ignored) {
     QFile file(Path);
     if (!file.exists()) {
         return TStoreContent::Nothing;
@@ -144,7 +154,8 @@ TStoreContent LoadEntries(TEntryList& List, const QString& Path) {
         entry->LocalFile = ini.Value(section, LocalFileKey).value_or(QString());
         entry->RemoteFile = ini.Value(section, RemoteFileKey).value_or(QString());
         for (const TEntryOption& option : EntryOptions) {
-            entry.get()->*option.Field = OptionValue(ini, section, option);
+            entry.get()->*option.Field =
+                OptionValue(ini, section, option, entry->EntryName, Ignored);
         }
         List.Append(std::move(entry));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class TEntryList;
 
@@ -52,8 +53,10 @@ enum class TStoreContent {
 };
 
 // Appends the stored entries to List; a missing store adds nothing. The list ends at the first
-// absent section. Raises EEntryStoreError when the store exists but cannot be read.
-TStoreContent LoadEntries(TEntryList& List, const QString& Path);
+// absent section. Raises EEntryStoreError when the store exists but cannot be read. A key whose
+// value is no number in its range is left out; when Ignored is given, each such key is added to
+// it, as "entry \"core\": timeout=300 ignored: it takes 1 to 255".
+TStoreContent LoadEntries(TEntryList& List, const QString& Path, QStringList* Ignored = nullptr);
 
 // Replaces the store with List. The new store is written beside the old one and put in its
 // place only when complete, so a failed save, reported as EEntryStoreError

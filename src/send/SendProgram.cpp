@@ -223,7 +223,11 @@ int RunSend(int argc, char** argv) {
         if (!args.Store.isEmpty() && !QFileInfo::exists(store)) {
             throw EEntryStoreError("no such store");
         }
-        LoadEntries(entries, store);
+        QStringList ignored;
+        LoadEntries(entries, store, &ignored);
+        for (const QString& key : ignored) {
+            Print(stderr, QStringLiteral("zanvel-send: %1\n").arg(key));
+        }
     } catch (const EEntryStoreError&) {
         Print(stderr, QStringLiteral("zanvel-send: cannot read the entries in %1\n").arg(store));
         return ExitStoreUnreadable;

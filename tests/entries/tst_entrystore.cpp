@@ -379,30 +379,40 @@ void TestEntryStore::timingKeys_data() {
     QTest::addColumn<QByteArray>("options"); // as stored after the five keys
     QTest::addColumn<QList<int>>("values");  // retransmit, retries, timeout, waitfortarget
     QTest::addColumn<QByteArray>("saved");
+    QTest::addColumn<int>("ignored"); // keys reported as left out
     const QByteArray all("blksize=1468\r\nretransmit=20000\r\nretries=12\r\ntimeout=30\r\n"
                          "waitfortarget=120\r\n");
-    QTest::newRow("all, after blksize") << all << QList<int>{20000, 12, 30, 120} << all;
+    QTest::newRow("all, after blksize") << all << QList<int>{20000, 12, 30, 120} << all << 0;
     QTest::newRow("any order in, the store's order out")
         << QByteArray("waitfortarget=60\r\nretries=3\r\n") << QList<int>{0, 3, 0, 60}
-        << QByteArray("retries=3\r\nwaitfortarget=60\r\n");
+        << QByteArray("retries=3\r\nwaitfortarget=60\r\n") << 0;
     QTest::newRow("limits")
         << QByteArray("retransmit=600000\r\nretries=1000\r\ntimeout=255\r\nwaitfortarget=86400\r\n")
         << QList<int>{600000, 1000, 255, 86400}
-        << QByteArray(
-               "retransmit=600000\r\nretries=1000\r\ntimeout=255\r\nwaitfortarget=86400\r\n");
+        << QByteArray("retransmit=600000\r\nretries=1000\r\ntimeout=255\r\nwaitfortarget=86400\r\n")
+        << 0;
     QTest::newRow("out of range: the program's own")
         << QByteArray("retransmit=0\r\nretries=1001\r\ntimeout=256\r\nwaitfortarget=-5\r\n")
-        << QList<int>{0, 0, 0, 0} << QByteArray();
+        << QList<int>{0, 0, 0, 0} << QByteArray() << 4;
+    QTest::newRow("not a number") << QByteArray("timeout=soon\r\n") << QList<int>{0, 0, 0, 0}
+                                  << QByteArray() << 1;
 }
 
 void TestEntryStore::timingKeys() {
     QFETCH(QByteArray, options);
     QFETCH(QList<int>, values);
     QFETCH(QByteArray, saved);
+    QFETCH(int, ignored);
     const QByteArray five = TwoEntries.first(TwoEntries.indexOf("[entryno1]"));
     WriteAll(path, five + options);
     TEntryList list;
-    LoadEntries(list, path);
+    QStringList told;
+    LoadEntries(list, path, &told);
+    QCOMPARE(told.size(), ignored);
+    if (options.startsWith("timeout=soon")) {
+        QVERIFY2(told.constFirst().endsWith(u"\": timeout=soon ignored: it takes 1 to 255"),
+                 qPrintable(told.constFirst()));
+    }
     const TServerEntry* e = list.Get(0);
     QCOMPARE((QList<int>{e->RetransmitMs, e->Retries, e->TimeoutSeconds, e->WaitForTarget}),
              values);
