@@ -29,6 +29,7 @@ struct THostLookup::TResult {
     }
     std::mutex Lock;
     QList<TSocketAddress> Addresses;
+    QString Why;
     int Pipe[2];
 };
 
@@ -41,6 +42,7 @@ THostLookup::~THostLookup() {
 
 void THostLookup::Start(const QString& Host) {
     Cancel();
+    FWhy.clear();
     const QList<TSocketAddress> numeric = ResolveNumericHost(Host);
     if (!numeric.isEmpty()) {
         if (OnFound) {
@@ -60,10 +62,12 @@ void THostLookup::Start(const QString& Host) {
     connect(Waiting, &QSocketNotifier::activated, this, Guarded([this] { Arrived(); }));
     try {
         std::thread([result, resolver = Resolver, host = Host] {
-            QList<TSocketAddress> found = resolver(host);
+            QString why;
+            QList<TSocketAddress> found = resolver(host, &why);
             {
                 const std::lock_guard<std::mutex> locked(result->Lock);
                 result->Addresses = std::move(found);
+                result->Why = std::move(why);
             }
             const char done = 1;
             [[maybe_unused]] const ssize_t written = write(result->Pipe[1], &done, 1);
@@ -102,6 +106,7 @@ void THostLookup::Arrived() {
     {
         const std::lock_guard<std::mutex> locked(Result->Lock);
         found = Result->Addresses;
+        FWhy = Result->Why;
     }
     Cancel();
     if (OnFound) {

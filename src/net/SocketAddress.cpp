@@ -14,13 +14,22 @@ QByteArray Unbracketed(const QString& host) {
     return host.toUtf8();
 }
 
-QList<TSocketAddress> Resolve(const QString& host, int flags) {
+QList<TSocketAddress> Resolve(const QString& host, int flags, QString* why = nullptr) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_DGRAM;
     hints.ai_flags = flags;
     addrinfo* found = nullptr;
-    if (getaddrinfo(Unbracketed(host).constData(), nullptr, &hints, &found) != 0) {
+    if (const int failed = getaddrinfo(Unbracketed(host).constData(), nullptr, &hints, &found)) {
+        // That the name is unknown goes without saying; a name server that did not answer, or
+        // failed, is worth saying: the name may well exist.
+        if (why && failed != EAI_NONAME && failed != EAI_NODATA) {
+            QString text = QString::fromLocal8Bit(gai_strerror(failed));
+            if (!text.isEmpty()) {
+                text[0] = text[0].toLower();
+            }
+            *why = text;
+        }
         return {};
     }
     QList<TSocketAddress> addresses;
@@ -91,8 +100,8 @@ QList<TSocketAddress> IPv4First(const QList<TSocketAddress>& Addresses) {
     return ordered;
 }
 
-QList<TSocketAddress> ResolveHost(const QString& Host) {
-    return Resolve(Host, 0);
+QList<TSocketAddress> ResolveHost(const QString& Host, QString* Why) {
+    return Resolve(Host, 0, Why);
 }
 
 QList<TSocketAddress> ResolveNumericHost(const QString& Host) {

@@ -21,8 +21,10 @@ struct TSocketAddress {
 // The addresses of a host name, a dotted-decimal IPv4 address or an IPv6 address (bare, in
 // brackets, or with its scope: fe80::1%eth0), from one look-up for both families: the IPv4
 // addresses first, in the resolver's order, then the IPv6 ones. Empty when there are none.
-// A name may take the resolver seconds; an address never does.
-QList<TSocketAddress> ResolveHost(const QString& Host);
+// A name may take the resolver seconds; an address never does. When the look-up failed for
+// another reason than an unknown name (a name server that did not answer), Why says it as the
+// resolver does, "temporary failure in name resolution".
+QList<TSocketAddress> ResolveHost(const QString& Host, QString* Why = nullptr);
 
 // The IPv4 addresses first, then the IPv6 ones, each in the order given: servers have long been
 // reached over IPv4, and a name's IPv6 address is tried when nothing listens at the IPv4 one.

@@ -124,7 +124,7 @@ void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
     // The server is looked up before the local file is touched: the host decides the result
     // when both are wrong.
     if (Found.isEmpty()) {
-        Fail(trHostNotFound, QString());
+        Fail(trHostNotFound, Lookup1->Why());
         return;
     }
     Addresses = Found;

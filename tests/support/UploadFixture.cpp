@@ -22,7 +22,7 @@ void UploadTarget::setFile(const QByteArray& content) {
 
 void UploadFixture::nameResolvesTo(const QStringList& addresses) {
     entry.ServerAddress = QStringLiteral("device.example");
-    upload.SetResolver([addresses](const QString&) {
+    upload.SetResolver([addresses](const QString&, QString*) {
         QList<TSocketAddress> found;
         for (const QString& address : addresses) {
             found += ResolveHost(address);

@@ -98,6 +98,8 @@ private slots:
     void unknownDatagramsDoNotStallRetransmission();
     void entriesTheRequestCannotCarry();
     void fileShrinksWhileSent();
+    void nameNotFound_data();
+    void nameNotFound();
     void abortWhileNameIsLookedUp();
     void nextAddressWhenPortUnreachable_data();
     void nextAddressWhenPortUnreachable();
@@ -921,12 +923,33 @@ void TestUpload::fileShrinksWhileSent() {
     QVERIFY(told.toTransferPort);
 }
 
+void TestUpload::nameNotFound_data() {
+    QTest::addColumn<QString>("why"); // what the resolver says
+    QTest::newRow("an unknown name") << QString();
+    // The name may exist: the user is told the name server did not answer.
+    QTest::newRow("no answer from the name server")
+        << QStringLiteral("temporary failure in name resolution");
+}
+
+void TestUpload::nameNotFound() {
+    QFETCH(QString, why);
+    UploadFixture f;
+    f.upload.SetResolver([why](const QString&, QString* said) {
+        *said = why;
+        return QList<TSocketAddress>();
+    });
+    f.entry.ServerAddress = QStringLiteral("device.example");
+    f.setFile(PatternBytes(700));
+    QCOMPARE(f.run(), int(trHostNotFound));
+    QCOMPARE(f.upload.FailureText(), why);
+}
+
 void TestUpload::abortWhileNameIsLookedUp() {
     UploadFixture f;
     // A name server that does not answer until the test is done.
     std::promise<void> answer;
     std::shared_future<void> answered = answer.get_future().share();
-    f.upload.SetResolver([answered](const QString&) {
+    f.upload.SetResolver([answered](const QString&, QString*) {
         answered.wait();
         return ResolveHost(QStringLiteral("127.0.0.1"));
     });
