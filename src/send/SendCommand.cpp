@@ -371,8 +371,8 @@ QString SendUsage() {
         "  --quiet       no progress and no result line\n"
         "  --help        this text\n"
         "  --version     the version\n"
-        "Exit status: 0 completed, 1 no entries to read, 2 usage, 3 bad packet or refused,\n"
-        "4 local file, 5 socket not created, 6 host not found, 7 socket error, 8 timed out,\n"
-        "9 all data sent but the last block not acknowledged, 130 interrupted; under --each,\n"
-        "the status of the first entry that failed.\n");
+        "Exit status: 0 completed, 1 no entries to read or output not written, 2 usage,\n"
+        "3 bad packet or refused, 4 local file, 5 socket not created, 6 host not found,\n"
+        "7 socket error, 8 timed out, 9 all data sent but the last block not acknowledged,\n"
+        "130 interrupted; under --each, the status of the first entry that failed.\n");
 }
