@@ -1,5 +1,6 @@
 #include "send/LocalCopy.h"
 
+#include "entries/CodePage.h"
 #include "entries/serverEntry.h"
 #include "send/SendConsole.h"
 
@@ -69,7 +70,7 @@ TLocalCopy LocalCopyFor(const TServerEntry& Entry) {
         return {};
     }
     const int descriptor =
-        ::open(QFile::encodeName(Entry.LocalFile).constData(), O_RDONLY | O_CLOEXEC);
+        ::open(EncodeSystemName(Entry.LocalFile).constData(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
         return {};
     }

@@ -1,5 +1,6 @@
 #include "send/SendProgram.h"
 
+#include "entries/CodePage.h"
 #include "entries/EEntryStoreError.h"
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
@@ -203,7 +204,12 @@ int RunSend(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     TSendArguments args;
     try {
-        args = ParseSendArguments(app.arguments().mid(1));
+        // The arguments as the bytes typed: a file name need not be UTF-8.
+        QStringList arguments;
+        for (int i = 1; i < argc; ++i) {
+            arguments.append(DecodeSystemName(argv[i]));
+        }
+        args = ParseSendArguments(arguments);
     } catch (const std::invalid_argument& e) {
         return UsageError(e.what());
     }

@@ -11,7 +11,9 @@
 #include <QStringList>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <unistd.h>
 
 namespace {
 
@@ -132,7 +134,7 @@ void TUpload::Lookup1Found(const QList<TSocketAddress>& Found) {
     if (!OpenServer() || !OpenLocalFile()) {
         return;
     }
-    RemoteName = Target.RemoteFile.toUtf8();
+    RemoteName = EncodeSystemName(Target.RemoteFile);
     if (RemoteName.size() > Tftp::MaxNameLength) {
         Trace("remote file name too long");
         Fail(trFileOpenError,
@@ -195,9 +197,22 @@ bool TUpload::SendWriteRequest(const Tftp::OptionRequest& Options) {
 
 bool TUpload::OpenLocalFile() {
     const QString& path = Target.LocalFile;
-    Source.setFileName(path);
-    if (!Source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return Fail(trFileOpenError, QStringLiteral("%1: %2").arg(path, Source.errorString()));
+    if (HoldsForeignBytes(path)) {
+        // A name whose bytes are not UTF-8 is opened by those bytes: the file's own name.
+        const int descriptor = ::open(EncodeSystemName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (descriptor < 0 || !Source.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                                           QFileDevice::AutoCloseHandle)) {
+            const QString why = QString::fromLocal8Bit(std::strerror(errno));
+            if (descriptor >= 0) {
+                ::close(descriptor);
+            }
+            return Fail(trFileOpenError, QStringLiteral("%1: %2").arg(path, why));
+        }
+    } else {
+        Source.setFileName(path);
+        if (!Source.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            return Fail(trFileOpenError, QStringLiteral("%1: %2").arg(path, Source.errorString()));
+        }
     }
     Trace("file opened");
     FileSize = Source.size();

@@ -1,3 +1,4 @@
+#include "entries/CodePage.h"
 #include "entries/EEntryStoreError.h"
 #include "entries/EntryList.h"
 #include "entries/EntryStore.h"
@@ -68,6 +69,8 @@ class TestEntryStore : public QObject {
     Q_OBJECT
 
 private slots:
+    void systemNames_data();
+    void systemNames();
     void init();
     void twoEntriesByteForByte();
     void ports_data();
@@ -565,6 +568,31 @@ void TestEntryStore::storeModes() {
     LoadEntries(loaded, path);
     QCOMPARE(loaded.Count(), 1);
     QCOMPARE(loaded.Get(0)->RemoteFile, QStringLiteral("config/s3cret"));
+}
+
+void TestEntryStore::systemNames_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("foreign"); // holds bytes that are not UTF-8
+    QTest::newRow("ASCII") << QByteArray("fw-7.3.bin") << false;
+    QTest::newRow("UTF-8") << QByteArray("設定.cfg") << false;
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9.bin") << true;
+    QTest::newRow("Shift-JIS") << QByteArray("\x90\xdd\x92\xe8.cfg") << true;
+    QTest::newRow("cut short") << QByteArray("a\xe8\xa8") << true;
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << true;
+    QTest::newRow("an encoded surrogate") << QByteArray("\xed\xa0\x80") << true;
+    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << true;
+    QTest::newRow("a character beyond the BMP") << QByteArray("\xf0\x9f\x93\xa6.bin") << false;
+}
+
+void TestEntryStore::systemNames() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, foreign);
+    const QString name = DecodeSystemName(bytes);
+    QCOMPARE(EncodeSystemName(name), bytes);
+    QCOMPARE(HoldsForeignBytes(name), foreign);
+    if (!foreign) {
+        QCOMPARE(name, QString::fromUtf8(bytes));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEntryStore)

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
 #include <pty.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -58,6 +59,7 @@ private slots:
     void nameProblemsAndUsage();
     void outputThatCannotBeWritten_data();
     void outputThatCannotBeWritten();
+    void namesThatAreNotUtf8();
     void listNotMadeYet();
     void unreadableStore();
     void socketNotCreated();
@@ -339,6 +341,28 @@ void TestZanvelSend::outputThatCannotBeWritten() {
         ran.err.endsWith(
             QStringLiteral("zanvel-send: cannot write %1: No space left on device\n").arg(what)),
         qPrintable(ran.err));
+}
+
+void TestZanvelSend::namesThatAreNotUtf8() {
+    // A Latin-1 file name, typed as its bytes: opened by them, and sent under them.
+    const QByteArray local = QFile::encodeName(dir.path()) + "/caf\xe9.bin";
+    const int descriptor = ::open(local.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    QVERIFY(descriptor >= 0);
+    const QByteArray content = PatternBytes(700);
+    QCOMPARE(::write(descriptor, content.constData(), size_t(content.size())), content.size());
+    ::close(descriptor);
+    // The server answers from this test's event loop.
+    QProcess process;
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral("bash"),
+                  {"-c", R"sh(exec "$0" --store "$1" "$2" "$(printf "$3")")sh",
+                   QStringLiteral(ZANVEL_BINARY_DIR "/zanvel-send"), store,
+                   QStringLiteral("127.0.0.1:%1").arg(server->port()),
+                   dir.path() + QStringLiteral("/caf\\351.bin")});
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(server->file(), content);
+    QCOMPARE(server->received.constFirst().bytes.mid(2, 9), QByteArray("caf\xe9.bin\0", 9));
 }
 
 void TestZanvelSend::listNotMadeYet() {
