@@ -18,12 +18,18 @@ TLocalCopy::TLocalCopy(TLocalCopy&&) noexcept = default;
 TLocalCopy& TLocalCopy::operator=(TLocalCopy&&) noexcept = default;
 TLocalCopy::~TLocalCopy() = default;
 
+namespace {
+
+// Copies from the descriptor until it ends; Ctrl+C, once caught, ends the copy at once.
 TLocalCopy CopyToTemporary(int Descriptor) {
     TLocalCopy copy;
     auto file = std::make_unique<QTemporaryFile>();
-    if (!file->open()) {
+    const auto cannotWrite = [&] {
         copy.Failure = QStringLiteral("cannot make a temporary copy: %1").arg(file->errorString());
-        return copy;
+        return std::move(copy);
+    };
+    if (!file->open()) {
+        return cannotWrite();
     }
     QByteArray chunk(1 << 20, Qt::Uninitialized);
     for (;;) {
@@ -44,18 +50,17 @@ TLocalCopy CopyToTemporary(int Descriptor) {
             return copy;
         }
         if (file->write(chunk.constData(), got) != got) {
-            copy.Failure =
-                QStringLiteral("cannot make a temporary copy: %1").arg(file->errorString());
-            return copy;
+            return cannotWrite();
         }
     }
     if (!file->flush()) {
-        copy.Failure = QStringLiteral("cannot make a temporary copy: %1").arg(file->errorString());
-        return copy;
+        return cannotWrite();
     }
     copy.File = std::move(file);
     return copy;
 }
+
+} // namespace
 
 TLocalCopy LocalCopyFor(const TServerEntry& Entry) {
     if (Entry.LocalFile == StandardInput) {
@@ -76,6 +81,9 @@ TLocalCopy LocalCopyFor(const TServerEntry& Entry) {
     }
     TLocalCopy copy = CopyToTemporary(descriptor);
     ::close(descriptor);
+    if (!copy.Failure.isEmpty()) {
+        copy.Failure = QStringLiteral("%1: %2").arg(Entry.LocalFile, copy.Failure);
+    }
     // A file that really is empty goes as it is, as one empty block.
     if (copy.File && copy.File->size() == 0) {
         copy.File.reset();

@@ -21,9 +21,6 @@ struct TLocalCopy {
     ~TLocalCopy();
 };
 
-// Copies from the descriptor until it ends; Ctrl+C, once caught, ends the copy at once.
-TLocalCopy CopyToTemporary(int Descriptor);
-
 // The LOCAL operand that stands for standard input.
 extern const QString StandardInput;
 

@@ -15,33 +15,34 @@ constexpr qint64 UnmeasuredDivisor = 10;
 
 void TRoundTrip::Sample(qint64 Ns) {
     // The smoothing of TCP's retransmission timer (RFC 6298).
-    if (FSmoothedNs >= 0) {
-        // An answer long after the send may not be the answer to it: the server's own repeat,
-        // after the answers before it were lost, comes once, late. A path that has slowed keeps
-        // answering late, and the window doubles with each answer until it holds it.
-        Ns = qMin(Ns, 2 * qMax(RoundTrips * FSmoothedNs + Variations * VariationNs, LeastWindowNs));
-    }
     if (FSmoothedNs < 0) {
         FSmoothedNs = Ns;
         VariationNs = Ns / 2;
         return;
     }
+    // An answer long after the send may not be the answer to it: the server's own repeat,
+    // after the answers before it were lost, comes once, late. A path that has slowed keeps
+    // answering late, and the window doubles with each answer until it holds it.
+    Ns = qMin(Ns, 2 * qMax(SpreadNs(), LeastWindowNs));
     VariationNs = (3 * VariationNs + qAbs(FSmoothedNs - Ns)) / 4;
     FSmoothedNs = (7 * FSmoothedNs + Ns) / 8;
 }
 
-qint64 TRoundTrip::CopyWindowNs(qint64 PeriodNs) const {
+qint64 TRoundTrip::SpreadNs() const {
+    return RoundTrips * FSmoothedNs + Variations * VariationNs;
+}
+
+qint64 TRoundTrip::Within(qint64 LeastNs, qint64 PeriodNs) const {
     if (FSmoothedNs < 0) {
         return PeriodNs / UnmeasuredDivisor;
     }
-    const qint64 window = RoundTrips * FSmoothedNs + Variations * VariationNs;
-    return qMin(qMax(window, LeastWindowNs), PeriodNs);
+    return qMin(qMax(SpreadNs(), LeastNs), PeriodNs);
+}
+
+qint64 TRoundTrip::CopyWindowNs(qint64 PeriodNs) const {
+    return Within(LeastWindowNs, PeriodNs);
 }
 
 qint64 TRoundTrip::AnswerWithinNs(qint64 PeriodNs) const {
-    if (FSmoothedNs < 0) {
-        return PeriodNs / UnmeasuredDivisor;
-    }
-    const qint64 window = RoundTrips * FSmoothedNs + Variations * VariationNs;
-    return qMin(qMax(window, LeastAnswerNs), PeriodNs);
+    return Within(LeastAnswerNs, PeriodNs);
 }

@@ -16,10 +16,13 @@ public:
     // at least a millisecond, and no more than the retransmission period. A tenth of the period
     // until the server has answered.
     qint64 AnswerWithinNs(qint64 PeriodNs) const;
-    // The smoothed round trip; -1 until the server has answered.
-    qint64 SmoothedNs() const { return FSmoothedNs; }
 
 private:
+    // A few round trips and their variation.
+    qint64 SpreadNs() const;
+    // The spread, no less than LeastNs and no more than the period.
+    qint64 Within(qint64 LeastNs, qint64 PeriodNs) const;
+
     qint64 FSmoothedNs = -1;
     qint64 VariationNs = 0;
 };
